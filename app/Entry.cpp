@@ -1,0 +1,55 @@
+#include "app/Entry.h"
+
+#include "app/Log.h"
+#include "app/ProductInfo.h"
+#include "configure/CommandLine.h"
+#include "platform/Platform.h"
+
+namespace
+{
+	IBootstrapper* GApplicationForSink = nullptr;
+}
+
+void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput, IBootstrapper* const* Application)
+{
+	GetLogSink() = [WriteDebugOutput = std::move(WriteDebugOutput), Application](const std::wstring&, ELogLevel,
+					   const std::wstring&, const std::wstring& Line)
+	{
+		const std::wstring Text = FormatString(L"%s\n", Line);
+		if (WriteDebugOutput)
+		{
+			WriteDebugOutput(Text);
+		}
+		IBootstrapper* App = Application != nullptr ? *Application : nullptr;
+		if (App != nullptr && !GetLogFilePath().empty())
+		{
+			// Log flag false: the file write must never log about itself.
+			App->GetPlatform()->TryWriteFile(GetLogFilePath(), Text, true, false);
+		}
+	};
+}
+
+int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText)
+{
+	InstallLogSink(Environment.WriteDebugOutput, &GApplicationForSink);
+
+	std::unique_ptr<IBootstrapper> Application = Environment.CreateApplication();
+	GApplicationForSink = Application.get();
+
+	std::wstring LogPath;
+	if (Environment.TryGetLogFilePath && Environment.TryGetLogFilePath(LogPath))
+	{
+		GetLogFilePath() = LogPath;
+		// Each run's log holds only that run's lines.
+		Application->GetPlatform()->TryWriteFile(GetLogFilePath(), std::wstring(), false, false);
+	}
+
+	Application->GetCommandLine()->Parse(ArgumentText);
+	const int32_t Result = Application->Bootstrap(ProductName, VersionTag);
+
+	// The sink goes first: nothing may log into a destroyed application.
+	GetLogSink() = nullptr;
+	GApplicationForSink = nullptr;
+	Application.reset();
+	return Result;
+}

@@ -1,0 +1,54 @@
+#include "app/linux/LinuxEntryEnvironment.h"
+
+#include "app/linux/LinuxBootstrapper.h"
+#include "platform/Utf8.h"
+
+#include <cstdlib>
+
+namespace
+{
+	bool TryGetAbsoluteDirectoryVariable(const char* Name, std::wstring& OutValue)
+	{
+		const char* Value = std::getenv(Name);
+		size_t ErrorOffset = 0;
+		// Relative values are invalid in the XDG rules and are ignored.
+		return Value != nullptr && Value[0] == '/' && TryDecodeUtf8(Value, OutValue, ErrorOffset);
+	}
+}
+
+bool TryGetLinuxLogFilePath(std::wstring& OutPath)
+{
+	std::wstring StateHome;
+	if (!TryGetAbsoluteDirectoryVariable("XDG_STATE_HOME", StateHome))
+	{
+		std::wstring Home;
+		if (!TryGetAbsoluteDirectoryVariable("HOME", Home))
+		{
+			return false;
+		}
+		StateHome = Home + L"/.local/state";
+	}
+	OutPath = StateHome + L"/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log";
+	return true;
+}
+
+std::vector<std::wstring> DecodeProgramArguments(int ArgumentCount, char** Arguments)
+{
+	std::vector<std::wstring> Result;
+	for (int Index = 0; Index < ArgumentCount; ++Index)
+	{
+		Result.push_back(DecodeUtf8Lossless(Arguments[Index] != nullptr ? Arguments[Index] : ""));
+	}
+	return Result;
+}
+
+FEntryEnvironment MakeLinuxEntryEnvironment(const std::wstring& FullCommandLine)
+{
+	FEntryEnvironment Environment;
+	// No debugger channel here: the copy goes nowhere, as on Windows without a debugger.
+	Environment.WriteDebugOutput = nullptr;
+	Environment.TryGetLogFilePath = &TryGetLinuxLogFilePath;
+	Environment.CreateApplication = [FullCommandLine]() -> std::unique_ptr<IBootstrapper>
+	{ return std::make_unique<FLinuxBootstrapper>(FullCommandLine); };
+	return Environment;
+}

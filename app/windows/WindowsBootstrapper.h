@@ -1,0 +1,13 @@
+#pragma once
+
+#include "bootstrap/GenericBootstrapper.h"
+
+// The Windows application object: the Windows platform services, the process's
+// own command line, and the bootstrapper copy carried in the module's resources.
+class FWindowsBootstrapper : public FGenericBootstrapper
+{
+public:
+	FWindowsBootstrapper();
+
+	bool TryCopyBootstrapperApp(const std::wstring& OutputPath) override;
+};

@@ -1,0 +1,44 @@
+#include "app/windows/WindowsEntryEnvironment.h"
+
+#include "app/windows/WindowsBootstrapper.h"
+#include "platform/windows/WindowsHeaders.h"
+
+#include <vector>
+
+bool TryExpandLogFilePath(const wchar_t* Template, std::wstring& OutPath)
+{
+	try
+	{
+		// The first call measures; the environment may change in between, so
+		// the second call's answer decides.
+		DWORD Needed = ::ExpandEnvironmentStringsW(Template, nullptr, 0);
+		for (int Attempt = 0; Attempt < 4 && Needed != 0; ++Attempt)
+		{
+			std::vector<wchar_t> Buffer(Needed, L'\0');
+			const DWORD Written = ::ExpandEnvironmentStringsW(Template, Buffer.data(), Needed);
+			if (Written == 0)
+			{
+				return false;
+			}
+			if (Written <= Needed)
+			{
+				OutPath.assign(Buffer.data(), Written - 1);
+				return true;
+			}
+			Needed = Written;
+		}
+	}
+	catch (...)
+	{
+	}
+	return false;
+}
+
+FEntryEnvironment MakeWindowsEntryEnvironment()
+{
+	FEntryEnvironment Environment;
+	Environment.WriteDebugOutput = [](const std::wstring& Text) { ::OutputDebugStringW(Text.c_str()); };
+	Environment.TryGetLogFilePath = [](std::wstring& OutPath) { return TryExpandLogFilePath(LogFilePathTemplate, OutPath); };
+	Environment.CreateApplication = []() -> std::unique_ptr<IBootstrapper> { return std::make_unique<FWindowsBootstrapper>(); };
+	return Environment;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The argument text and the option lookups of the configure tool.
+class ICommandLine
+{
+public:
+	virtual ~ICommandLine() = default;
+
+	virtual std::wstring GetText() const = 0;
+	// Replaces the text and tokenises it again.
+	virtual void Parse(const std::wstring& Text) = 0;
+	virtual bool HasNoArguments() const = 0;
+	virtual bool HasOption(const std::wstring& Name) const = 0;
+	virtual std::wstring ToOptionName(const std::wstring& KeyName) const = 0;
+	virtual std::wstring ToKeyName(const std::wstring& OptionName) const = 0;
+	virtual bool TryGetIntOption(const std::wstring& Name, int32_t& OutValue) const = 0;
+	virtual bool TryGetBoolOption(const std::wstring& Name, bool& OutValue) const = 0;
+	virtual bool TryGetPathOption(const std::wstring& Name, std::wstring& OutPath) const = 0;
+	virtual bool TryGetOptionValue(const std::wstring& Name, std::wstring& OutValue) const = 0;
+};
+
+class FCommandLine : public ICommandLine
+{
+public:
+	// Takes the process's full command line (program path first) and tokenises it.
+	explicit FCommandLine(const std::wstring& FullCommandLine);
+
+	std::wstring GetText() const override;
+	void Parse(const std::wstring& Text) override;
+	bool HasNoArguments() const override;
+	bool HasOption(const std::wstring& Name) const override;
+	std::wstring ToOptionName(const std::wstring& KeyName) const override;
+	std::wstring ToKeyName(const std::wstring& OptionName) const override;
+	bool TryGetIntOption(const std::wstring& Name, int32_t& OutValue) const override;
+	bool TryGetBoolOption(const std::wstring& Name, bool& OutValue) const override;
+	bool TryGetPathOption(const std::wstring& Name, std::wstring& OutPath) const override;
+	bool TryGetOptionValue(const std::wstring& Name, std::wstring& OutValue) const override;
+
+private:
+	void Tokenize();
+	static std::wstring NormalizeOptionName(const std::wstring& Name);
+
+	std::wstring Text;
+	std::vector<std::wstring> Tokens;
+};

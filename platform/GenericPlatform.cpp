@@ -1,0 +1,306 @@
+#include "platform/GenericPlatform.h"
+
+#include "app/Log.h"
+#include "platform/FileNames.h"
+#include "platform/Utf8.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+	std::string ToDiskLineEnds(std::string Bytes)
+	{
+		if (!TextFilesUseCrLf())
+		{
+			return Bytes;
+		}
+		std::string Result;
+		Result.reserve(Bytes.size() + Bytes.size() / 16);
+		for (const char Byte : Bytes)
+		{
+			if (Byte == '\n')
+			{
+				Result.push_back('\r');
+			}
+			Result.push_back(Byte);
+		}
+		return Result;
+	}
+
+	std::wstring FromDiskLineEnds(std::wstring Text)
+	{
+		if (!TextFilesUseCrLf())
+		{
+			return Text;
+		}
+		std::wstring Result;
+		Result.reserve(Text.size());
+		for (size_t Index = 0; Index < Text.size(); ++Index)
+		{
+			if (Text[Index] == L'\r' && Index + 1 < Text.size() && Text[Index + 1] == L'\n')
+			{
+				continue;
+			}
+			Result.push_back(Text[Index]);
+		}
+		return Result;
+	}
+}
+
+bool FGenericPlatform::PathExists(const std::wstring& Path)
+{
+	fs::path FsPath;
+	if (!TryToFileSystemPath(Path, FsPath))
+	{
+		return false;
+	}
+	std::error_code Error;
+	const fs::file_status Status = fs::status(FsPath, Error);
+	// A status that could not be read at all is treated like absence.
+	return !Error && Status.type() != fs::file_type::not_found && Status.type() != fs::file_type::none;
+}
+
+bool FGenericPlatform::FileExists(const std::wstring& Path)
+{
+	if (!PathExists(Path))
+	{
+		return false;
+	}
+	fs::path FsPath;
+	if (!TryToFileSystemPath(Path, FsPath))
+	{
+		return false;
+	}
+	std::error_code Error;
+	return fs::is_regular_file(FsPath, Error) && !Error;
+}
+
+bool FGenericPlatform::TryCopyFile(const std::wstring& SourcePath, const std::wstring& TargetPath)
+{
+	constexpr const wchar_t* Category = L"FGenericPlatform::TryCopyFile";
+	try
+	{
+		Log(ELogLevel::Verbose, Category, L"Trying to copy file from '%s' to '%s'", SourcePath, TargetPath);
+		fs::path Source;
+		fs::path Target;
+		std::error_code Error;
+		if (TryToFileSystemPath(SourcePath, Source) && TryToFileSystemPath(TargetPath, Target) &&
+			fs::copy_file(Source, Target, fs::copy_options::overwrite_existing, Error) && !Error)
+		{
+			Log(ELogLevel::Verbose, Category, L"Successfully copied file");
+			return true;
+		}
+	}
+	catch (...)
+	{
+	}
+	Log(ELogLevel::Error, Category, L"Failed to copy source to target");
+	return false;
+}
+
+bool FGenericPlatform::TryCreatePathDirectories(const std::wstring& Path, bool bLog)
+{
+	constexpr const wchar_t* Category = L"FGenericPlatform::TryCreatePathDirectories";
+	try
+	{
+		if (bLog)
+		{
+			Log(ELogLevel::Verbose, Category, L"Creating the full directory tree for: '%s'.", Path);
+		}
+		fs::path FsPath;
+		if (TryToFileSystemPath(Path, FsPath))
+		{
+			const fs::path Parent = FsPath.parent_path();
+			std::wstring ParentText;
+			if (Parent.empty())
+			{
+				if (bLog)
+				{
+					Log(ELogLevel::Verbose, Category,
+						L"No action needed as the input path describes the file itself without directory tree: '%s'", Path);
+				}
+				return true;
+			}
+			if (TryFromFileSystemPath(Parent, ParentText) && PathExists(ParentText))
+			{
+				if (bLog)
+				{
+					Log(ELogLevel::Verbose, Category, L"No action needed as directories already exist: '%s'", Path);
+				}
+				return true;
+			}
+			std::error_code Error;
+			if (fs::create_directories(Parent, Error) && !Error)
+			{
+				if (bLog)
+				{
+					Log(ELogLevel::Verbose, Category, L"Successfully created directories: '%s'", Path);
+				}
+				return true;
+			}
+		}
+	}
+	catch (...)
+	{
+	}
+	if (bLog)
+	{
+		Log(ELogLevel::Error, Category, L"Failed to create directories for path: '%s'", Path);
+	}
+	return false;
+}
+
+bool FGenericPlatform::TryReadFile(const std::wstring& Path, std::wstring& OutText)
+{
+	constexpr const wchar_t* Category = L"FGenericPlatform::TryReadFile";
+	try
+	{
+		Log(ELogLevel::Verbose, Category, L"Trying to read file at path: '%s'", Path);
+		OutText.clear();
+		if (!FileExists(Path))
+		{
+			Log(ELogLevel::Error, Category, L"Failed because path is not an existing file: '%s'", Path);
+			return false;
+		}
+
+		fs::path FsPath;
+		std::ifstream Stream;
+		if (TryToFileSystemPath(Path, FsPath))
+		{
+			Stream.open(FsPath, std::ios::in | std::ios::binary);
+		}
+		if (!Stream.is_open())
+		{
+			Log(ELogLevel::Error, Category, L"Failed to open file for reading: '%s'", Path);
+			return false;
+		}
+		std::string Bytes((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
+		const bool bReadFailed = Stream.bad();
+		Stream.close();
+		if (bReadFailed)
+		{
+			Log(ELogLevel::Error, Category, L"Failed to read file: '%s'", Path);
+			return false;
+		}
+
+		// CR and LF are single bytes in UTF-8, so decoding before the line-end
+		// translation gives the same text and keeps the offsets those of the file.
+		std::wstring Text;
+		size_t ErrorOffset = 0;
+		if (!TryDecodeUtf8(Bytes, Text, ErrorOffset))
+		{
+			Log(ELogLevel::Error, Category, L"Failed because of an invalid UTF-8 sequence at byte offset %llu: '%s'",
+				static_cast<unsigned long long>(ErrorOffset), Path);
+			return false;
+		}
+		OutText = FromDiskLineEnds(std::move(Text));
+		Log(ELogLevel::Verbose, Category, L"Successfully read file: '%s'", Path);
+		return true;
+	}
+	catch (...)
+	{
+		OutText.clear();
+		Log(ELogLevel::Error, Category, L"Failed to read file: '%s'", Path);
+		return false;
+	}
+}
+
+bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::vector<uint8_t>& Bytes)
+{
+	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
+	bool bBad = true;
+	try
+	{
+		fs::path FsPath;
+		std::ofstream Stream;
+		if (TryToFileSystemPath(Path, FsPath))
+		{
+			Stream.open(FsPath, std::ios::out | std::ios::binary | std::ios::trunc);
+		}
+		if (Stream.is_open())
+		{
+			Stream.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+			Stream.close();
+			if (!Stream.fail())
+			{
+				return true;
+			}
+			bBad = Stream.bad();
+		}
+	}
+	catch (...)
+	{
+	}
+	Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", bBad ? 1 : 0, 1, Path);
+	return false;
+}
+
+bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool bLog)
+{
+	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
+	bool bBad = true;
+	bool bFail = true;
+	try
+	{
+		if (bLog)
+		{
+			Log(ELogLevel::Verbose, Category, L"Trying to write file at path: '%s'", Path);
+		}
+		if (!FileExists(Path) && !TryCreatePathDirectories(Path, bLog))
+		{
+			if (bLog)
+			{
+				Log(ELogLevel::Error, Category, L"Failed to create directories for path: '%s'", Path);
+			}
+			return false;
+		}
+
+		std::string Bytes;
+		if (!TryEncodeUtf8(Text, Bytes))
+		{
+			if (bLog)
+			{
+				Log(ELogLevel::Error, Category, L"Failed because the text has no UTF-8 form: '%s'", Path);
+			}
+			return false;
+		}
+		Bytes = ToDiskLineEnds(std::move(Bytes));
+
+		fs::path FsPath;
+		std::ofstream Stream;
+		if (TryToFileSystemPath(Path, FsPath))
+		{
+			Stream.open(FsPath, std::ios::out | std::ios::binary | (bAppend ? std::ios::app : std::ios::trunc));
+		}
+		if (Stream.is_open())
+		{
+			Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+			Stream.close();
+			bBad = Stream.bad();
+			bFail = Stream.fail();
+			if (!bBad && !bFail)
+			{
+				if (bLog)
+				{
+					Log(ELogLevel::Verbose, Category, L"Successfully wrote file: '%s'", Path);
+				}
+				return true;
+			}
+		}
+	}
+	catch (...)
+	{
+	}
+	if (bLog)
+	{
+		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", bBad ? 1 : 0,
+			(bBad || bFail) ? 1 : 0, Path);
+	}
+	return false;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// UTF-8 for text files and file names. Wide strings are UTF-16 on Windows and
+// UTF-32 on Linux; both directions keep every code unit:
+// - a surrogate pair (or, with 32-bit wchar_t, a code point above U+FFFF) is one
+//   4-byte sequence and reads back as the pair (or the one code point);
+// - a lone surrogate keeps its 3-byte form, so what was written reads back.
+
+// Fails only for a 32-bit value above U+10FFFF, which has no UTF-8 form.
+bool TryEncodeUtf8(const std::wstring& Text, std::string& OutBytes);
+
+// Like TryEncodeUtf8, with U+FFFD standing in for a value that has no UTF-8 form.
+std::string EncodeUtf8Lossless(const std::wstring& Text);
+
+// Strict decoding: overlong forms, values above U+10FFFF, stray continuation
+// bytes and cut sequences are refused. OutErrorOffset receives the offset of the
+// first byte of the offending sequence.
+bool TryDecodeUtf8(const std::string& Bytes, std::wstring& OutText, size_t& OutErrorOffset);
+
+// Decoding for text that must not fail (program arguments): every byte that does
+// not start a valid sequence becomes U+FFFD.
+std::wstring DecodeUtf8Lossless(const std::string& Bytes);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "bootstrap/GenericBootstrapper.h"
+#include "configure/CommandLine.h"
+#include "http/HttpModule.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+// The shared application object over services the test chooses.
+class FTestBootstrapper : public FGenericBootstrapper
+{
+public:
+	FTestBootstrapper(std::shared_ptr<ICommandLine> InCommandLine, std::shared_ptr<IPlatform> InPlatform,
+		std::unique_ptr<IHttpModule> InHttpModule)
+		: FGenericBootstrapper(std::move(InCommandLine), std::move(InPlatform), std::move(InHttpModule))
+	{
+	}
+
+	bool TryCopyBootstrapperApp(const std::wstring&) override { return false; }
+};
+
+// The real platform services of the system the tests run on.
+std::shared_ptr<IPlatform> MakeNativePlatform();

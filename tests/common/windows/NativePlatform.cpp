@@ -1,0 +1,7 @@
+#include "tests/common/TestBootstrapper.h"
+#include "platform/windows/WindowsPlatform.h"
+
+std::shared_ptr<IPlatform> MakeNativePlatform()
+{
+	return std::make_shared<FWindowsPlatform>();
+}

@@ -1,0 +1,214 @@
+#include "app/Log.h"
+#include "platform/FileNames.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TestBootstrapper.h"
+#include "tests/common/TestFiles.h"
+#include "tests/common/UnreadableFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace
+{
+	class FileOperations : public ::testing::Test
+	{
+	protected:
+		std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+		FTempDirectory Directory;
+		FLogCapture Capture;
+	};
+
+	constexpr const wchar_t* DirectoriesCategory = L"FGenericPlatform::TryCreatePathDirectories";
+	constexpr const wchar_t* ReadCategory = L"FGenericPlatform::TryReadFile";
+	constexpr const wchar_t* WriteCategory = L"FGenericPlatform::TryWriteFile";
+}
+
+TEST_F(FileOperations, CreatePathDirectoriesReportsWhatItDid)
+{
+	EXPECT_TRUE(Platform->TryCreatePathDirectories(L"settings.cfg", true));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, DirectoriesCategory,
+		L"No action needed as the input path describes the file itself without directory tree: 'settings.cfg'"));
+	EXPECT_FALSE(std::filesystem::exists("settings.cfg"));
+
+	const std::wstring Existing = Directory.Wide(L"file.txt");
+	EXPECT_TRUE(Platform->TryCreatePathDirectories(Existing, true));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, DirectoriesCategory,
+		L"No action needed as directories already exist: '" + Existing + L"'"));
+
+	const std::wstring Nested = Directory.Wide(L"a/b/c/file.txt");
+	EXPECT_TRUE(Platform->TryCreatePathDirectories(Nested, true));
+	EXPECT_TRUE(std::filesystem::is_directory(Directory.Path() / "a" / "b" / "c"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, DirectoriesCategory, L"Successfully created directories: '" + Nested + L"'"));
+}
+
+TEST_F(FileOperations, CreatePathDirectoriesFailsBelowAFileAndLogsOnlyWhenAsked)
+{
+	WriteFileBytes(Directory.Path() / "blocker", "x");
+	const std::wstring Impossible = Directory.Wide(L"blocker/sub/file.txt");
+
+	EXPECT_FALSE(Platform->TryCreatePathDirectories(Impossible, false));
+	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
+
+	EXPECT_FALSE(Platform->TryCreatePathDirectories(Impossible, true));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, DirectoriesCategory, L"Failed to create directories for path: '" + Impossible + L"'"));
+}
+
+TEST_F(FileOperations, ReadFileDecodesUtf8AndLineEndsOfTheSystem)
+{
+	const std::wstring Path = Directory.Wide(L"in.txt");
+	std::wstring Text = L"junk";
+
+	WriteFileBytes(ToPath(Path), "\xEF\xBB\xBF" "a");
+	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
+	EXPECT_EQ(Text, L"\uFEFFa");
+
+	WriteFileBytes(ToPath(Path), "a\r\nb");
+	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
+	EXPECT_EQ(Text, TextFilesUseCrLf() ? L"a\nb" : L"a\r\nb");
+
+	WriteFileBytes(ToPath(Path), "a\n");
+	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
+	EXPECT_EQ(Text, L"a\n");
+
+	// A lone CR stays part of the text everywhere.
+	WriteFileBytes(ToPath(Path), "a\rb");
+	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
+	EXPECT_EQ(Text, L"a\rb");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Successfully read file: '" + Path + L"'"));
+}
+
+TEST_F(FileOperations, ReadFileFailsForDirectoriesUnreadableFilesAndBadUtf8)
+{
+	std::wstring Text = L"junk";
+	EXPECT_FALSE(Platform->TryReadFile(Directory.Wide(), Text));
+	EXPECT_EQ(Text, L"");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory,
+		L"Failed because path is not an existing file: '" + Directory.Wide() + L"'"));
+
+	const std::wstring Bad = Directory.Wide(L"bad.txt");
+	WriteFileBytes(ToPath(Bad), "line one\nli\xC3\x28ne");
+	Text = L"junk";
+	EXPECT_FALSE(Platform->TryReadFile(Bad, Text));
+	EXPECT_EQ(Text, L"");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory,
+		L"Failed because of an invalid UTF-8 sequence at byte offset 11: '" + Bad + L"'"));
+
+	std::shared_ptr<void> Holder;
+	const std::wstring Locked = MakeUnreadableFile(Directory, Holder);
+	if (Locked.empty())
+	{
+		GTEST_SKIP() << "this system offers no file that exists and cannot be opened";
+	}
+	ASSERT_TRUE(Platform->FileExists(Locked));
+	Text = L"junk";
+	EXPECT_FALSE(Platform->TryReadFile(Locked, Text));
+	EXPECT_EQ(Text, L"");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, L"Failed to open file for reading: '" + Locked + L"'"));
+}
+
+TEST_F(FileOperations, WrittenTextReadsBackUnchanged)
+{
+	const std::wstring Path = Directory.Wide(L"new/folder/out.txt");
+	std::wstring Text = L"first \u00E9\nsecond \u4E2D\n";
+	if constexpr (sizeof(wchar_t) == 2)
+	{
+		Text += std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xDC01)};
+	}
+	else
+	{
+		Text += std::wstring{static_cast<wchar_t>(0x1F600), static_cast<wchar_t>(0xDC01)};
+	}
+
+	ASSERT_TRUE(Platform->TryWriteFile(Path, Text, false, true));
+	const std::string LineEnd = DiskLineEnd();
+	EXPECT_EQ(ReadFileBytes(ToPath(Path)),
+		"first \xC3\xA9" + LineEnd + "second \xE4\xB8\xAD" + LineEnd + "\xF0\x9F\x98\x80\xED\xB0\x81");
+
+	std::wstring Back;
+	ASSERT_TRUE(Platform->TryReadFile(Path, Back));
+	EXPECT_EQ(Back, Text);
+
+	ASSERT_TRUE(Platform->TryWriteFile(Path, L"+more\n", true, false));
+	ASSERT_TRUE(Platform->TryReadFile(Path, Back));
+	EXPECT_EQ(Back, Text + L"+more\n");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, WriteCategory, L"Successfully wrote file: '" + Path + L"'"));
+}
+
+TEST_F(FileOperations, FailedWritesReportTheStreamState)
+{
+	WriteFileBytes(Directory.Path() / "blocker", "x");
+
+	// Bytes: missing directories are not created.
+	const std::wstring BytesPath = Directory.Wide(L"missing/out.bin");
+	EXPECT_FALSE(Platform->TryWriteFile(BytesPath, std::vector<uint8_t>{1, 2, 3}));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, L"Failed with: Bad=1, Fail=1, FileName:'" + BytesPath + L"'"));
+	EXPECT_FALSE(std::filesystem::exists(Directory.Path() / "missing"));
+
+	// Text with the log flag false stays silent, also on failure.
+	Capture.Clear();
+	EXPECT_FALSE(Platform->TryWriteFile(Directory.Wide(L"blocker/out.txt"), L"x", false, false));
+	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
+
+	// Opening a directory as a file fails after the directory check passed.
+	const std::wstring DirectoryAsFile = Directory.Wide(L"a-directory");
+	std::filesystem::create_directory(ToPath(DirectoryAsFile));
+	EXPECT_FALSE(Platform->TryWriteFile(DirectoryAsFile, L"x", false, true));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, L"Failed with: Bad=1, Fail=1, FileName:'" + DirectoryAsFile + L"'"));
+}
+
+TEST_F(FileOperations, CopyReplacesANewerTarget)
+{
+	const std::wstring Source = Directory.Wide(L"source.bin");
+	const std::wstring Target = Directory.Wide(L"target.bin");
+	WriteFileBytes(ToPath(Source), std::string("old\0data", 8));
+	WriteFileBytes(ToPath(Target), "newer target");
+	std::filesystem::last_write_time(ToPath(Target), std::filesystem::last_write_time(ToPath(Source)) + std::chrono::hours(1));
+
+	EXPECT_TRUE(Platform->TryCopyFile(Source, Target));
+	EXPECT_EQ(ReadFileBytes(ToPath(Target)), std::string("old\0data", 8));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericPlatform::TryCopyFile", L"Successfully copied file"));
+
+	EXPECT_FALSE(Platform->TryCopyFile(Directory.Wide(L"absent.bin"), Target));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericPlatform::TryCopyFile", L"Failed to copy source to target"));
+}
+
+TEST_F(FileOperations, ExistenceQueries)
+{
+	WriteFileBytes(Directory.Path() / "file.txt", "x");
+	EXPECT_TRUE(Platform->PathExists(Directory.Wide(L"file.txt")));
+	EXPECT_TRUE(Platform->FileExists(Directory.Wide(L"file.txt")));
+	EXPECT_TRUE(Platform->PathExists(Directory.Wide()));
+	EXPECT_FALSE(Platform->FileExists(Directory.Wide()));
+	EXPECT_FALSE(Platform->PathExists(Directory.Wide(L"absent/deeper.txt")));
+	EXPECT_FALSE(Platform->FileExists(Directory.Wide(L"absent.txt")));
+	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
+}
+
+TEST_F(FileOperations, ExecutablePathIsAbsoluteAndNamesThisProgram)
+{
+	const std::wstring Path = Platform->GetExecutablePath();
+	ASSERT_FALSE(Path.empty());
+	EXPECT_TRUE(ToPath(Path).is_absolute());
+	EXPECT_NE(Path.find(L"platform_tests"), std::wstring::npos) << std::string(Path.begin(), Path.end());
+	EXPECT_TRUE(Platform->FileExists(Path));
+}
+
+TEST_F(FileOperations, NamesWithoutAFileSystemFormFailCleanly)
+{
+	if constexpr (sizeof(wchar_t) == 2)
+	{
+		GTEST_SKIP() << "every UTF-16 name converts on Windows";
+	}
+	else
+	{
+		const std::wstring Bad = Directory.Wide(L"x") + std::wstring{static_cast<wchar_t>(0x110000)};
+		std::wstring Text = L"junk";
+		EXPECT_FALSE(Platform->PathExists(Bad));
+		EXPECT_FALSE(Platform->TryReadFile(Bad, Text));
+		EXPECT_EQ(Text, L"");
+		EXPECT_FALSE(Platform->TryWriteFile(Bad, L"x", false, true));
+		EXPECT_FALSE(Platform->TryWriteFile(Bad, std::vector<uint8_t>{1}));
+		EXPECT_FALSE(Platform->TryCopyFile(Bad, Bad));
+	}
+}
