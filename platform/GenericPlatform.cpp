@@ -1,6 +1,7 @@
 #include "platform/GenericPlatform.h"
 
 #include "app/Log.h"
+#include "platform/FileCopy.h"
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
 
@@ -89,9 +90,8 @@ bool FGenericPlatform::TryCopyFile(const std::wstring& SourcePath, const std::ws
 		Log(ELogLevel::Verbose, Category, L"Trying to copy file from '%s' to '%s'", SourcePath, TargetPath);
 		fs::path Source;
 		fs::path Target;
-		std::error_code Error;
 		if (TryToFileSystemPath(SourcePath, Source) && TryToFileSystemPath(TargetPath, Target) &&
-			fs::copy_file(Source, Target, fs::copy_options::overwrite_existing, Error) && !Error)
+			CopyFileReplacing(Source, Target))
 		{
 			Log(ELogLevel::Verbose, Category, L"Successfully copied file");
 			return true;
