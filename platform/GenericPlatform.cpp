@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "platform/FileCopy.h"
+#include "platform/FileIdentity.h"
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
 
@@ -303,4 +304,22 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 			(bBad || bFail) ? 1 : 0, Path);
 	}
 	return false;
+}
+
+bool FGenericPlatform::IsSameFile(const std::wstring& Left, const std::wstring& Right)
+{
+	try
+	{
+		fs::path LeftPath;
+		fs::path RightPath;
+		FFileIdentity LeftIdentity;
+		FFileIdentity RightIdentity;
+		return TryToFileSystemPath(Left, LeftPath) && TryToFileSystemPath(Right, RightPath) &&
+			TryGetFileIdentity(LeftPath, LeftIdentity) && TryGetFileIdentity(RightPath, RightIdentity) &&
+			LeftIdentity == RightIdentity;
+	}
+	catch (...)
+	{
+		return false;
+	}
 }

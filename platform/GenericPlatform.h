@@ -13,6 +13,7 @@ public:
 	bool TryReadFile(const std::wstring& Path, std::wstring& OutText) override;
 	bool TryWriteFile(const std::wstring& Path, const std::vector<uint8_t>& Bytes) override;
 	bool TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool bLog) override;
+	bool IsSameFile(const std::wstring& Left, const std::wstring& Right) override;
 
 protected:
 	FGenericPlatform() = default;

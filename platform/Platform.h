@@ -40,4 +40,6 @@ public:
 	virtual bool TryGetConsoleWidth(uint32_t& OutWidth) = 0;
 	virtual std::wstring GetPlatformName() = 0;
 	virtual std::wstring GetPlatformVersion() = 0;
+	// True when both paths name one existing file (links and other spellings included).
+	virtual bool IsSameFile(const std::wstring& Left, const std::wstring& Right) = 0;
 };

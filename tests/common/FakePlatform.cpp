@@ -191,3 +191,9 @@ std::wstring FFakePlatform::GetPlatformVersion()
 	Calls.push_back(L"GetPlatformVersion");
 	return PlatformVersion;
 }
+
+bool FFakePlatform::IsSameFile(const std::wstring& Left, const std::wstring& Right)
+{
+	Calls.push_back(L"IsSameFile");
+	return SameFiles.count({Left, Right}) != 0 || SameFiles.count({Right, Left}) != 0;
+}

@@ -70,6 +70,7 @@ public:
 	uint32_t ConsoleWidth = 80;
 	std::wstring PlatformName = L"FakeOS";
 	std::wstring PlatformVersion = L"1.2.3.1.0.32bit";
+	std::set<std::pair<std::wstring, std::wstring>> SameFiles; // pairs that name one file (either order)
 
 	// ---- IPlatform ----
 	std::wstring GetExecutablePath() override;
@@ -93,4 +94,5 @@ public:
 	bool TryGetConsoleWidth(uint32_t& OutWidth) override;
 	std::wstring GetPlatformName() override;
 	std::wstring GetPlatformVersion() override;
+	bool IsSameFile(const std::wstring& Left, const std::wstring& Right) override;
 };

@@ -212,3 +212,35 @@ TEST_F(FileOperations, NamesWithoutAFileSystemFormFailCleanly)
 		EXPECT_FALSE(Platform->TryCopyFile(Bad, Bad));
 	}
 }
+
+TEST_F(FileOperations, SameFileByIdentityNotByName)
+{
+	const std::wstring File = Directory.Wide(L"Launcher.exe");
+	const std::wstring Other = Directory.Wide(L"Game.exe");
+	WriteFileBytes(ToPath(File), "launcher");
+	WriteFileBytes(ToPath(Other), "launcher");
+
+	EXPECT_TRUE(Platform->IsSameFile(File, File));
+	EXPECT_FALSE(Platform->IsSameFile(File, Other)) << "equal content is not the same file";
+	EXPECT_FALSE(Platform->IsSameFile(File, Directory.Wide(L"absent.exe")));
+
+	const std::wstring HardLink = Directory.Wide(L"hard.exe");
+	std::error_code Error;
+	std::filesystem::create_hard_link(ToPath(File), ToPath(HardLink), Error);
+	ASSERT_FALSE(Error) << Error.message();
+	EXPECT_TRUE(Platform->IsSameFile(HardLink, File));
+
+	const std::wstring SymbolicLink = Directory.Wide(L"symbolic.exe");
+	std::filesystem::create_symlink(ToPath(File), ToPath(SymbolicLink), Error);
+	if (!Error)
+	{
+		EXPECT_TRUE(Platform->IsSameFile(SymbolicLink, File));
+	}
+
+	// Where names ignore letter case, another spelling is the same file.
+	const std::wstring OtherCase = Directory.Wide(L"LAUNCHER.EXE");
+	if (Platform->FileExists(OtherCase))
+	{
+		EXPECT_TRUE(Platform->IsSameFile(OtherCase, File));
+	}
+}
