@@ -1,23 +1,222 @@
 #include "bootstrap/GenericBootstrapper.h"
 
+#include "analytics/Analytics.h"
 #include "app/Log.h"
+#include "configure/CommandLine.h"
+#include "platform/FileNames.h"
+#include "platform/Platform.h"
 
-// The run sequence arrives with the session and telemetry work; until then a
-// run only announces itself and fails.
+#include <chrono>
+#include <filesystem>
+
+namespace
+{
+	constexpr const wchar_t* BootstrapCategory = L"FGenericBootstrapper::Bootstrap";
+	constexpr int32_t MaxUserHelperRuns = 10;
+	constexpr uint32_t UserHelperSuccess = 0;
+	constexpr uint32_t UserHelperRestart = 3;
+
+	const wchar_t* const UserHelperRegistryKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
+	const wchar_t* const UserHelperRegistryValue = L"Path";
+	const wchar_t* const StartupInfoVariable = L"KVT_SESSION_STARTUPINFO";
+
+	int64_t ReadMonotonicNanoseconds()
+	{
+		return std::chrono::duration_cast<std::chrono::nanoseconds>(
+			std::chrono::steady_clock::now().time_since_epoch()).count();
+	}
+
+	// Separators count as one and both kinds count where the system has both;
+	// everything else, letter case included, is compared unit by unit.
+	bool ArePathsLexicallyEqual(const std::wstring& Left, const std::wstring& Right)
+	{
+		std::filesystem::path LeftPath;
+		std::filesystem::path RightPath;
+		if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath))
+		{
+			return Left == Right;
+		}
+		return LeftPath == RightPath;
+	}
+}
+
 int32_t FGenericBootstrapper::Bootstrap(const std::wstring& ProductName, const std::wstring& VersionTag)
 {
-	Log(ELogLevel::Info, L"FGenericBootstrapper::Bootstrap", L"Started %s %s.", ProductName, VersionTag);
-	return 1;
+	try
+	{
+		Log(ELogLevel::Info, BootstrapCategory, L"Started %s %s.", ProductName, VersionTag);
+		const int64_t StartTime = ReadMonotonicNanoseconds();
+
+		IPlatform& Platform = *GetPlatform();
+		const std::wstring ExecutablePath = Platform.GetExecutablePath();
+		const std::wstring ConfigPath = GetConfigPath(ExecutablePath);
+		Log(ELogLevel::Info, BootstrapCategory, L"Reading config file: '%s'.", ConfigPath);
+
+		FBootstrapperConfig Config;
+		if (!TryReadConfig(ConfigPath, Config))
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to read and parse the config file!");
+			return 1;
+		}
+
+		// A launcher that starts itself would start itself again without end:
+		// other spellings, short names and links of the same file count too.
+		if (ArePathsLexicallyEqual(ExecutablePath, Config.ApplicationPath) ||
+			Platform.IsSameFile(ExecutablePath, Config.ApplicationPath))
+		{
+			Log(ELogLevel::Error, BootstrapCategory,
+				L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath.");
+			return 1;
+		}
+
+		// Held until this function returns: the session's process group lives as long.
+		std::shared_ptr<IProcessGroup> ProcessGroup;
+		std::wstring SessionGuid;
+		if (!TryCreateSession(Config, ProcessGroup, SessionGuid))
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to create a new session!");
+			return 1;
+		}
+
+		IAnalytics& Analytics = *GetAnalytics();
+		Analytics.SetSessionId(SessionGuid);
+		Analytics.RecordBootstrapStart();
+
+		const std::wstring ArgumentText = GetCommandLine()->GetText();
+		int32_t RestartCount = 0;
+		uint32_t FinalExitCode = 0;
+		FInitResult InitResult;
+
+		if (Config.NoOperation)
+		{
+			Log(ELogLevel::Info, BootstrapCategory,
+				L"NoOperation is set. Target application will be started without initializing the KVT Service.");
+			InitResult = FInitResult::NoOperation();
+		}
+		else
+		{
+			Log(ELogLevel::Info, BootstrapCategory, L"Retrieving the KVT Service install location.");
+			std::wstring UserHelperPath;
+			if (!TryGetUserHelperPath(UserHelperPath))
+			{
+				Log(ELogLevel::Error, BootstrapCategory, L"Failed to retrieve the install location of the local KVT Service.");
+				InitResult = FInitResult::ServiceNotInstalled();
+			}
+			else
+			{
+				Log(ELogLevel::Info, BootstrapCategory, L"KVT User Helper application located: '%s'.", UserHelperPath);
+				for (int32_t Run = 1;; ++Run)
+				{
+					Log(ELogLevel::Info, BootstrapCategory, L"Running the User Helper application. (%i/%i)", Run,
+						MaxUserHelperRuns);
+					uint32_t ExitCode = 0;
+					if (!Platform.TryRunExecutable(UserHelperPath, ArgumentText, std::nullopt, true, true, &ExitCode))
+					{
+						Log(ELogLevel::Error, BootstrapCategory, L"Failed to run the User Helper application!");
+						InitResult = FInitResult::ServiceInitFailed(ExitCode);
+						break;
+					}
+					Analytics.RecordUserHelperExit(static_cast<int32_t>(ExitCode));
+					FinalExitCode = ExitCode;
+					if (ExitCode == UserHelperSuccess)
+					{
+						Log(ELogLevel::Info, BootstrapCategory, L"KVT Service successfully initialized.");
+						InitResult = FInitResult::Success();
+						break;
+					}
+					if (ExitCode != UserHelperRestart)
+					{
+						Log(ELogLevel::Error, BootstrapCategory,
+							L"KVT Service initialization failed. User Helper application exited with %Xh.", ExitCode);
+						InitResult = FInitResult::ServiceInitFailed(ExitCode);
+						break;
+					}
+					Log(ELogLevel::Info, BootstrapCategory, L"KVT Service requested to be restarted.");
+					++RestartCount;
+					if (Run >= MaxUserHelperRuns)
+					{
+						Log(ELogLevel::Error, BootstrapCategory,
+							L"Maximum number of allowed KVT Service restarts reached, stopping. The KVT Service will not be started.");
+						InitResult = FInitResult::ServiceInitFailed(UserHelperRestart);
+						break;
+					}
+				}
+			}
+		}
+
+		if (!OnInitCompleted(InitResult))
+		{
+			Log(ELogLevel::Error, BootstrapCategory,
+				L"Initialization completion failed. Cannot proceed to run the target application.");
+			return 1;
+		}
+
+		Log(ELogLevel::Info, BootstrapCategory, L"Running the target application: '%s'.", Config.ApplicationPath);
+		const std::optional<std::wstring> WorkingDirectory =
+			Config.WorkingDirectory.empty() ? std::nullopt : std::optional<std::wstring>(Config.WorkingDirectory);
+
+		const int64_t ElapsedMilliseconds = (ReadMonotonicNanoseconds() - StartTime) / 1000000;
+		Analytics.RecordStartupSpeed(static_cast<int32_t>(ElapsedMilliseconds), RestartCount,
+			static_cast<int32_t>(FinalExitCode));
+
+		uint32_t TargetExitCode = 0;
+		if (!Platform.TryRunExecutable(Config.ApplicationPath, ArgumentText, WorkingDirectory, false, Config.WaitForExit,
+				&TargetExitCode))
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to run the target application.");
+			return 1;
+		}
+
+		Analytics.FlushEvents();
+
+		if (Config.WaitForExit && TargetExitCode != 0)
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Target application failed with exit code: %Xh.", TargetExitCode);
+			return static_cast<int32_t>(TargetExitCode);
+		}
+		Log(ELogLevel::Info, BootstrapCategory, L"Completed successfully.");
+		return 0;
+	}
+	catch (...)
+	{
+		Log(ELogLevel::Error, BootstrapCategory, L"Failed with an unexpected error.");
+		return 1;
+	}
 }
 
-bool FGenericBootstrapper::TryGetUserHelperPath(std::wstring&)
+bool FGenericBootstrapper::TryGetUserHelperPath(std::wstring& OutPath)
 {
-	Log(ELogLevel::Error, L"FWindowsBootstrapper::TryGetUserHelperPath", L"Not implemented in this build.");
-	return false;
+	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryGetUserHelperPath";
+	std::wstring Path;
+	if (!GetPlatform()->TryGetValueFromRegistry(UserHelperRegistryKey, UserHelperRegistryValue, Path))
+	{
+		Log(ELogLevel::Error, Category,
+			L"Failed to read Windows Registry for the User Helper application location. Key: %s\\%s.",
+			UserHelperRegistryKey, UserHelperRegistryValue);
+		return false;
+	}
+	if (!GetPlatform()->FileExists(Path))
+	{
+		Log(ELogLevel::Error, Category, L"User Helper application executable not found on disk: '%s'.", Path);
+		return false;
+	}
+	Log(ELogLevel::Verbose, Category, L"User Helper application located at: '%s'.", Path);
+	OutPath = Path;
+	return true;
 }
 
-bool FGenericBootstrapper::OnInitCompleted(const FInitResult&)
+bool FGenericBootstrapper::OnInitCompleted(const FInitResult& Result)
 {
-	Log(ELogLevel::Error, L"FWindowsBootstrapper::OnInitCompleted", L"Not implemented in this build.");
-	return false;
+	constexpr const wchar_t* Category = L"FWindowsBootstrapper::OnInitCompleted";
+	const std::wstring Value = FormatString(L"%s,%s,%s", L"1", Result.ToString(), Result.GetDetail());
+	if (!GetPlatform()->TrySetEnvironmentVariable(StartupInfoVariable, Value))
+	{
+		Log(ELogLevel::Error, Category, L"Failed to set environment variable: '%s=%s'", StartupInfoVariable, Value);
+		return false;
+	}
+	if (!Result.IsSuccess())
+	{
+		GetPlatform()->DeleteEnvironmentVariable(GetSessionGuidVariableName());
+	}
+	return true;
 }
