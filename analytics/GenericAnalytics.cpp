@@ -1,28 +1,225 @@
 #include "analytics/GenericAnalytics.h"
 
 #include "app/Log.h"
+#include "http/HttpModule.h"
+#include "platform/Platform.h"
 
-// Until telemetry lands, events are accepted and dropped at the flush.
-FGenericAnalytics::FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPlatform, const std::wstring&,
-	const std::wstring&, const std::wstring&)
-	: HttpModule(InHttpModule), Platform(InPlatform)
+#include <chrono>
+#include <cstdio>
+
+namespace
 {
+	constexpr const wchar_t* RecordEventCategory = L"FGenericAnalytics::RecordEvent";
+
+	// The telemetry service expects every UTF-16 code unit encoded by itself
+	// (a surrogate pair becomes two 3-byte sequences). Wide strings are 32-bit
+	// on Linux, so split a supplementary code point into its pair first to send
+	// the same bytes from every build.
+	void AppendCodeUnit(std::string& Out, uint32_t Unit)
+	{
+		if (Unit < 0x80)
+		{
+			Out.push_back(static_cast<char>(Unit));
+		}
+		else if (Unit < 0x800)
+		{
+			Out.push_back(static_cast<char>(0xC0 | (Unit >> 6)));
+			Out.push_back(static_cast<char>(0x80 | (Unit & 0x3F)));
+		}
+		else
+		{
+			Out.push_back(static_cast<char>(0xE0 | (Unit >> 12)));
+			Out.push_back(static_cast<char>(0x80 | ((Unit >> 6) & 0x3F)));
+			Out.push_back(static_cast<char>(0x80 | (Unit & 0x3F)));
+		}
+	}
+
+	std::string ToUtf8ByCodeUnit(const std::wstring& Text)
+	{
+		std::string Out;
+		Out.reserve(Text.size());
+		for (const wchar_t Character : Text)
+		{
+			const uint32_t Value = static_cast<uint32_t>(Character);
+			if (Value > 0x10FFFF)
+			{
+				AppendCodeUnit(Out, 0xFFFD);
+			}
+			else if (Value >= 0x10000)
+			{
+				AppendCodeUnit(Out, 0xD800 | ((Value - 0x10000) >> 10));
+				AppendCodeUnit(Out, 0xDC00 | ((Value - 0x10000) & 0x3FF));
+			}
+			else
+			{
+				AppendCodeUnit(Out, Value);
+			}
+		}
+		return Out;
+	}
+
+	FAnalyticsAttribute MakeStringAttribute(const char* Name, std::string Value)
+	{
+		FAnalyticsAttribute Attribute;
+		Attribute.Name = Name;
+		Attribute.StringValue = std::move(Value);
+		Attribute.Type = EAttributeType::String;
+		return Attribute;
+	}
+
+	FAnalyticsAttribute MakeInt64Attribute(const char* Name, int64_t Value)
+	{
+		FAnalyticsAttribute Attribute;
+		Attribute.Name = Name;
+		Attribute.Int64Value = Value;
+		Attribute.Type = EAttributeType::Int64;
+		return Attribute;
+	}
+
+	std::string FormatDateOffset(int64_t Age)
+	{
+		constexpr int64_t NanosecondsPerHour = 3'600'000'000'000;
+		constexpr int64_t NanosecondsPerMinute = 60'000'000'000;
+		constexpr int64_t NanosecondsPerSecond = 1'000'000'000;
+		constexpr int64_t NanosecondsPerMillisecond = 1'000'000;
+
+		const int32_t Hours = static_cast<int32_t>(Age / NanosecondsPerHour);
+		int64_t Rest = Age - Hours * NanosecondsPerHour;
+		const int64_t Minutes = Rest / NanosecondsPerMinute;
+		Rest -= Minutes * NanosecondsPerMinute;
+		const int64_t Seconds = Rest / NanosecondsPerSecond;
+		// Truncated, never rounded: 3.4567 s reads .456.
+		const int64_t Milliseconds = (Rest - Seconds * NanosecondsPerSecond) / NanosecondsPerMillisecond;
+
+		// The service takes at most 15 characters; a longer text is cut there.
+		constexpr size_t MaxLength = 15;
+		char Buffer[64] = {};
+		std::snprintf(Buffer, sizeof(Buffer), "+%02i:%02i:%02i.%03i", static_cast<int>(Hours),
+			static_cast<int>(Minutes), static_cast<int>(Seconds), static_cast<int>(Milliseconds));
+		return std::string(Buffer).substr(0, MaxLength);
+	}
 }
 
-void FGenericAnalytics::SetSessionId(const std::wstring&) {}
-
-void FGenericAnalytics::RecordEvent(const std::vector<FAnalyticsAttribute>&)
+FGenericAnalytics::FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPlatform,
+	const std::wstring& InAppVersion, const std::wstring& InAppID, const std::wstring& InAppEnvironment,
+	const std::string& InTelemetryBaseUrl)
+	: HttpModule(InHttpModule)
+	, AppVersion(ToUtf8ByCodeUnit(InAppVersion))
+	, AppID(ToUtf8ByCodeUnit(InAppID))
+	, AppEnvironment(ToUtf8ByCodeUnit(InAppEnvironment))
+	, Platform(InPlatform)
+	, TelemetryBaseUrl(InTelemetryBaseUrl)
 {
-	Log(ELogLevel::Error, L"FGenericAnalytics::RecordEvent", L"Not implemented in this build.");
+	// Composed once: the platform texts do not change during a run.
+	UserAgent = AppID + AppVersion + " ";
+	if (Platform != nullptr)
+	{
+		UserAgent += ToUtf8ByCodeUnit(Platform->GetPlatformName());
+		UserAgent += ToUtf8ByCodeUnit(Platform->GetPlatformVersion());
+	}
 }
 
-void FGenericAnalytics::FlushEvents() { Events.clear(); }
-void FGenericAnalytics::RecordBootstrapStart() {}
-void FGenericAnalytics::RecordUserHelperExit(int32_t) {}
-void FGenericAnalytics::RecordStartupSpeed(int32_t, int32_t, int32_t) {}
-void FGenericAnalytics::QueueEvent(const std::vector<FAnalyticsAttribute>&) {}
-
-bool FAnalyticsAttribute::ToJson(const std::vector<FAnalyticsAttribute>&, std::string&)
+void FGenericAnalytics::SetSessionId(const std::wstring& SessionId)
 {
-	return false;
+	SessionID = ToUtf8ByCodeUnit(SessionId);
+}
+
+void FGenericAnalytics::RecordEvent(const std::vector<FAnalyticsAttribute>& Attributes)
+{
+	if (SessionID.empty())
+	{
+		Log(ELogLevel::Verbose, RecordEventCategory, L"FGenericAnalytics::RecordEvent - Failed, SessionID needs to be set.");
+		return;
+	}
+
+	std::string Json;
+	if (!FAnalyticsAttribute::ToJson(Attributes, Json))
+	{
+		Log(ELogLevel::Verbose, RecordEventCategory, L"FGenericAnalytics::RecordEvent - Failed to create json string.");
+		return;
+	}
+
+	std::string EncodedSessionID;
+	std::string EncodedAppID;
+	std::string EncodedAppVersion;
+	std::string EncodedAppEnvironment;
+	if (HttpModule == nullptr || !HttpModule->UrlEncode(SessionID, EncodedSessionID) ||
+		!HttpModule->UrlEncode(AppID, EncodedAppID) || !HttpModule->UrlEncode(AppVersion, EncodedAppVersion) ||
+		!HttpModule->UrlEncode(AppEnvironment, EncodedAppEnvironment))
+	{
+		Log(ELogLevel::Verbose, RecordEventCategory, L"FGenericAnalytics::RecordEvent - Failed to encode url path.");
+		return;
+	}
+
+	const std::string URL = TelemetryBaseUrl + "/telemetry/data?SessionID=" + EncodedSessionID +
+		"&AppID=" + EncodedAppID + "&AppVersion=" + EncodedAppVersion +
+		"&AppEnvironment=" + EncodedAppEnvironment + "&UploadType=eteventstream";
+
+	std::shared_ptr<IHttpRequest> Request = HttpModule->CreateRequest();
+	if (!Request)
+	{
+		return;
+	}
+	Request->SetHeader("User-Agent", UserAgent);
+	Request->SetHeader("Content-Type", "application/json; charset=utf-8");
+	Request->SetURL(URL);
+	Request->SetVerb("POST");
+	Request->SetContent(Json);
+	// Fire-and-forget: the request logs its own trouble and nothing is retried.
+	Request->ProcessRequest();
+}
+
+void FGenericAnalytics::FlushEvents()
+{
+	const size_t End = Events.size();
+	for (size_t Index = 0; Index < End; ++Index)
+	{
+		// Read anew per event: uploads are synchronous, so each age is taken
+		// when that event's own upload begins.
+		const int64_t Age = ReadMonotonicNanoseconds() - Events[Index].Timestamp;
+		// Moved out so that an upload that queues another event cannot pull the
+		// list from under the call.
+		std::vector<FAnalyticsAttribute> Attributes = std::move(Events[Index].Attributes);
+		Attributes.push_back(MakeStringAttribute("DateOffset", FormatDateOffset(Age)));
+		RecordEvent(Attributes);
+	}
+	// Nothing survives a flush, whatever became of the uploads.
+	Events.clear();
+}
+
+void FGenericAnalytics::RecordBootstrapStart()
+{
+	QueueEvent({MakeStringAttribute("EventName", "KVTBootstrap.Start")});
+}
+
+void FGenericAnalytics::RecordUserHelperExit(int32_t ExitCode)
+{
+	char HexString[16] = {};
+	std::snprintf(HexString, sizeof(HexString), "%08Xh", static_cast<unsigned int>(static_cast<uint32_t>(ExitCode)));
+	QueueEvent({
+		MakeStringAttribute("EventName", "KVTBootstrap.UserHelper.Exit"),
+		MakeInt64Attribute("ExitCode", ExitCode),
+		MakeStringAttribute("ExitCodeHexString", HexString),
+	});
+}
+
+void FGenericAnalytics::RecordStartupSpeed(int32_t StartupTimeInMs, int32_t RestartCount, int32_t FinalExitCode)
+{
+	QueueEvent({
+		MakeStringAttribute("EventName", "KVTBootstrap.Performance.StartupSpeed"),
+		MakeInt64Attribute("StartupTimeInMs", StartupTimeInMs),
+		MakeInt64Attribute("RestartCount", RestartCount),
+		MakeInt64Attribute("FinalExitCode", FinalExitCode),
+	});
+}
+
+void FGenericAnalytics::QueueEvent(const std::vector<FAnalyticsAttribute>& Attributes)
+{
+	Events.push_back(FQueuedEvent{ReadMonotonicNanoseconds(), Attributes});
+}
+
+int64_t FGenericAnalytics::ReadMonotonicNanoseconds() const
+{
+	return std::chrono::duration_cast<std::chrono::nanoseconds>(
+		std::chrono::steady_clock::now().time_since_epoch()).count();
 }

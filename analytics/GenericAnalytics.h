@@ -2,6 +2,8 @@
 
 #include "analytics/Analytics.h"
 
+#include "BuildConfig.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,8 +20,10 @@ struct FQueuedEvent
 class FGenericAnalytics : public IAnalytics
 {
 public:
+	// The telemetry base address is scheme, host and optional port, no path.
 	FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPlatform, const std::wstring& InAppVersion,
-		const std::wstring& InAppID, const std::wstring& InAppEnvironment);
+		const std::wstring& InAppID, const std::wstring& InAppEnvironment,
+		const std::string& InTelemetryBaseUrl = KVT_TELEMETRY_URL);
 
 	void SetSessionId(const std::wstring& SessionId) override;
 	void RecordEvent(const std::vector<FAnalyticsAttribute>& Attributes) override;
@@ -30,6 +34,10 @@ public:
 
 	void QueueEvent(const std::vector<FAnalyticsAttribute>& Attributes);
 
+protected:
+	// The monotonic clock in nanoseconds; tests replace it to age events at will.
+	virtual int64_t ReadMonotonicNanoseconds() const;
+
 private:
 	IHttpModule* HttpModule;
 	std::string SessionID;
@@ -39,4 +47,5 @@ private:
 	std::string UserAgent;
 	IPlatform* Platform;
 	std::vector<FQueuedEvent> Events;
+	std::string TelemetryBaseUrl;
 };

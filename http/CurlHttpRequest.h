@@ -1,0 +1,71 @@
+#pragma once
+
+#include "http/HttpContentReader.h"
+#include "http/HttpRequest.h"
+#include "app/Log.h"
+#include "platform/Utf8.h"
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+// One synchronous POST through the libcurl easy interface. The easy handle
+// and the header list exist only while ProcessRequest runs.
+class FCurlHttpRequest : public IHttpRequest
+{
+public:
+	explicit FCurlHttpRequest(int64_t InTransferTimeoutMs);
+	~FCurlHttpRequest() override;
+	FCurlHttpRequest(const FCurlHttpRequest&) = delete;
+	FCurlHttpRequest& operator=(const FCurlHttpRequest&) = delete;
+
+	std::string GetVerb() const override;
+	void SetVerb(const std::string& InVerb) override;
+	void SetURL(const std::string& InURL) override;
+	void SetContent(const std::string& InContent) override;
+	void SetHeader(const std::string& Name, const std::string& Value) override;
+	bool ProcessRequest() override;
+
+	// Sets one option on the open handle; a failure is logged and the caller
+	// goes on, since no single option is worth losing the event for.
+	template <typename TValue>
+	bool SetOpt(CURLoption Option, TValue Value);
+
+	// Body bytes handed to libcurl by the last ProcessRequest.
+	uint64_t GetReadOffset() const { return ReadOffset; }
+	bool HoldsTransferState() const { return EasyHandle != nullptr || HeaderList != nullptr; }
+
+private:
+	static size_t ReadCallback(char* Destination, size_t ElementSize, size_t ElementCount, void* UserData);
+	static size_t DiscardCallback(char* Data, size_t ElementSize, size_t ElementCount, void* UserData);
+
+	CURL* EasyHandle = nullptr;
+	curl_slist* HeaderList = nullptr;
+	std::string Verb;
+	std::string URL;
+	std::unique_ptr<IHttpContentReader> Content;
+	std::map<std::string, std::string> Headers;
+	uint64_t ReadOffset = 0;
+	int64_t TransferTimeoutMs;
+};
+
+template <typename TValue>
+bool FCurlHttpRequest::SetOpt(CURLoption Option, TValue Value)
+{
+	if (EasyHandle == nullptr)
+	{
+		return false;
+	}
+	const CURLcode Code = curl_easy_setopt(EasyHandle, Option, Value);
+	if (Code == CURLE_OK)
+	{
+		return true;
+	}
+	Log(ELogLevel::Verbose, L"FCurlHttpRequest::SetOpt",
+		L"FCurlHttpRequest::SetOpt: curl_easy_setopt failed! Option: %i ErrCode: %i ErrStr: %s",
+		static_cast<int>(Option), static_cast<int>(Code), DecodeUtf8Lossless(curl_easy_strerror(Code)));
+	return false;
+}
