@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+// Path syntax where it differs between the systems. The configuration file
+// names its targets relative to itself, and the configure tool refuses
+// absolute paths, so both need the running system's idea of a path.
+
+// True for a character that separates path components on this system.
+bool IsPathSeparator(wchar_t Character);
+
+// True when the path names one place by itself, whatever the current
+// directory or drive.
+bool IsAbsolutePath(const std::wstring& Path);
+
+// Value appended to Directory by this system's append rule, then made
+// absolute with "." and ".." removed. When the system cannot make it absolute
+// the appended path comes back as it is, so that whoever checks it next can
+// name it in a message.
+std::wstring ResolvePathNextTo(const std::wstring& Directory, const std::wstring& Value);
+
+// The Windows rules as plain text operations. They are the Windows build's
+// rules, and being pure text they are tested on every system.
+
+// C:\ or C:/, two separators and a server name (which covers \\?\ and \\.\),
+// and \??\. A single leading separator or a drive without one is relative.
+bool IsWindowsAbsolutePath(const std::wstring& Path);
+
+// Windows path append: an absolute value, or one on another drive or server,
+// replaces the directory; a value starting with one separator keeps only the
+// directory's drive or server; anything else is added after a backslash,
+// without a drive prefix that names the directory's own drive.
+std::wstring AppendWindowsPath(const std::wstring& Directory, const std::wstring& Value);
