@@ -40,9 +40,14 @@ public:
 	bool TryGetPathOption(const std::wstring& Name, std::wstring& OutPath) const override;
 	bool TryGetOptionValue(const std::wstring& Name, std::wstring& OutValue) const override;
 
+	// The tokens as the lookups see them.
+	const std::vector<std::wstring>& GetTokens() const { return Tokens; }
+
 private:
 	void Tokenize();
 	static std::wstring NormalizeOptionName(const std::wstring& Name);
+	// Index of the first token that matches the name; the token count when none does.
+	size_t FindOption(const std::wstring& Name) const;
 
 	std::wstring Text;
 	std::vector<std::wstring> Tokens;
