@@ -7,12 +7,12 @@
 #include "platform/Platform.h"
 
 FGenericBootstrapper::FGenericBootstrapper(std::shared_ptr<ICommandLine> InCommandLine,
-	std::shared_ptr<IPlatform> InPlatform, std::unique_ptr<IHttpModule> InHttpModule)
+	std::shared_ptr<IPlatform> InPlatform, std::unique_ptr<IHttpModule> InHttpModule, const std::string& TelemetryBaseUrl)
 	: CommandLine(std::move(InCommandLine))
 	, Platform(std::move(InPlatform))
 	, HttpModule(std::move(InHttpModule))
 	, Analytics(std::make_shared<FGenericAnalytics>(
-		  HttpModule.get(), Platform.get(), VersionTag, AnalyticsAppID, AnalyticsAppEnvironment))
+		  HttpModule.get(), Platform.get(), VersionTag, AnalyticsAppID, AnalyticsAppEnvironment, TelemetryBaseUrl))
 {
 }
 

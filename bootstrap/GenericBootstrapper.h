@@ -2,6 +2,8 @@
 
 #include "app/Bootstrapper.h"
 
+#include "BuildConfig.h"
+
 #include <memory>
 
 class FGenericAnalytics;
@@ -37,7 +39,7 @@ public:
 
 protected:
 	FGenericBootstrapper(std::shared_ptr<ICommandLine> InCommandLine, std::shared_ptr<IPlatform> InPlatform,
-		std::unique_ptr<IHttpModule> InHttpModule);
+		std::unique_ptr<IHttpModule> InHttpModule, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
 private:
 	std::shared_ptr<ICommandLine> CommandLine;

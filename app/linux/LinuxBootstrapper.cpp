@@ -5,9 +5,9 @@
 #include "http/CurlHttpModule.h"
 #include "platform/linux/LinuxPlatform.h"
 
-FLinuxBootstrapper::FLinuxBootstrapper(const std::wstring& FullCommandLine)
+FLinuxBootstrapper::FLinuxBootstrapper(const std::wstring& FullCommandLine, const std::string& TelemetryBaseUrl)
 	: FGenericBootstrapper(std::make_shared<FCommandLine>(FullCommandLine), std::make_shared<FLinuxPlatform>(),
-		  std::make_unique<FCurlHttpModule>())
+		  std::make_unique<FCurlHttpModule>(), TelemetryBaseUrl)
 {
 }
 

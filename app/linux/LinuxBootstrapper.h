@@ -7,7 +7,7 @@
 class FLinuxBootstrapper : public FGenericBootstrapper
 {
 public:
-	explicit FLinuxBootstrapper(const std::wstring& FullCommandLine);
+	FLinuxBootstrapper(const std::wstring& FullCommandLine, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
 	bool TryCopyBootstrapperApp(const std::wstring& OutputPath) override;
 };

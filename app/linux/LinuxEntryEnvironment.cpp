@@ -42,13 +42,13 @@ std::vector<std::wstring> DecodeProgramArguments(int ArgumentCount, char** Argum
 	return Result;
 }
 
-FEntryEnvironment MakeLinuxEntryEnvironment(const std::wstring& FullCommandLine)
+FEntryEnvironment MakeLinuxEntryEnvironment(const std::wstring& FullCommandLine, const std::string& TelemetryBaseUrl)
 {
 	FEntryEnvironment Environment;
 	// No debugger channel here: the copy goes nowhere, as on Windows without a debugger.
 	Environment.WriteDebugOutput = nullptr;
 	Environment.TryGetLogFilePath = &TryGetLinuxLogFilePath;
-	Environment.CreateApplication = [FullCommandLine]() -> std::unique_ptr<IBootstrapper>
-	{ return std::make_unique<FLinuxBootstrapper>(FullCommandLine); };
+	Environment.CreateApplication = [FullCommandLine, TelemetryBaseUrl]() -> std::unique_ptr<IBootstrapper>
+	{ return std::make_unique<FLinuxBootstrapper>(FullCommandLine, TelemetryBaseUrl); };
 	return Environment;
 }

@@ -11,4 +11,4 @@ bool TryGetLinuxLogFilePath(std::wstring& OutPath);
 // Program arguments as wide strings (UTF-8 decoded; an invalid byte becomes U+FFFD).
 std::vector<std::wstring> DecodeProgramArguments(int ArgumentCount, char** Arguments);
 
-FEntryEnvironment MakeLinuxEntryEnvironment(const std::wstring& FullCommandLine);
+FEntryEnvironment MakeLinuxEntryEnvironment(const std::wstring& FullCommandLine, const std::string& TelemetryBaseUrl);

@@ -1,7 +1,14 @@
 #include "app/linux/LinuxEntryEnvironment.h"
 #include "platform/CommandLineArguments.h"
 
+#include "BuildConfig.h"
+
 #include <vector>
+
+// The end-to-end tests build this entry a second time with a loopback address.
+#ifndef KVT_ENTRY_TELEMETRY_URL
+#define KVT_ENTRY_TELEMETRY_URL KVT_TELEMETRY_URL
+#endif
 
 int main(int ArgumentCount, char** Arguments)
 {
@@ -10,7 +17,7 @@ int main(int ArgumentCount, char** Arguments)
 		const std::vector<std::wstring> All = DecodeProgramArguments(ArgumentCount, Arguments);
 		// The children get the argument text that splits back into exactly our arguments.
 		const std::vector<std::wstring> Rest(All.size() > 1 ? All.begin() + 1 : All.end(), All.end());
-		return RunBootstrapperEntry(MakeLinuxEntryEnvironment(JoinCommandLineArguments(All)), JoinCommandLineArguments(Rest));
+		return RunBootstrapperEntry(MakeLinuxEntryEnvironment(JoinCommandLineArguments(All), KVT_ENTRY_TELEMETRY_URL), JoinCommandLineArguments(Rest));
 	}
 	catch (...)
 	{

@@ -6,9 +6,9 @@
 #include "platform/windows/WindowsHeaders.h"
 #include "platform/windows/WindowsPlatform.h"
 
-FWindowsBootstrapper::FWindowsBootstrapper()
+FWindowsBootstrapper::FWindowsBootstrapper(const std::string& TelemetryBaseUrl)
 	: FGenericBootstrapper(std::make_shared<FCommandLine>(::GetCommandLineW()), std::make_shared<FWindowsPlatform>(),
-		  std::make_unique<FCurlHttpModule>())
+		  std::make_unique<FCurlHttpModule>(), TelemetryBaseUrl)
 {
 }
 

@@ -7,7 +7,7 @@
 class FWindowsBootstrapper : public FGenericBootstrapper
 {
 public:
-	FWindowsBootstrapper();
+	explicit FWindowsBootstrapper(const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
 	bool TryCopyBootstrapperApp(const std::wstring& OutputPath) override;
 };

@@ -34,11 +34,12 @@ bool TryExpandLogFilePath(const wchar_t* Template, std::wstring& OutPath)
 	return false;
 }
 
-FEntryEnvironment MakeWindowsEntryEnvironment()
+FEntryEnvironment MakeWindowsEntryEnvironment(const std::string& TelemetryBaseUrl)
 {
 	FEntryEnvironment Environment;
 	Environment.WriteDebugOutput = [](const std::wstring& Text) { ::OutputDebugStringW(Text.c_str()); };
 	Environment.TryGetLogFilePath = [](std::wstring& OutPath) { return TryExpandLogFilePath(LogFilePathTemplate, OutPath); };
-	Environment.CreateApplication = []() -> std::unique_ptr<IBootstrapper> { return std::make_unique<FWindowsBootstrapper>(); };
+	Environment.CreateApplication = [TelemetryBaseUrl]() -> std::unique_ptr<IBootstrapper>
+	{ return std::make_unique<FWindowsBootstrapper>(TelemetryBaseUrl); };
 	return Environment;
 }

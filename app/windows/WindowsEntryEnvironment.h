@@ -9,4 +9,4 @@ inline constexpr const wchar_t* LogFilePathTemplate =
 // the expansion asks for. An undefined variable stays as written.
 bool TryExpandLogFilePath(const wchar_t* Template, std::wstring& OutPath);
 
-FEntryEnvironment MakeWindowsEntryEnvironment();
+FEntryEnvironment MakeWindowsEntryEnvironment(const std::string& TelemetryBaseUrl);
