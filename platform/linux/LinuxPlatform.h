@@ -19,4 +19,10 @@ public:
 	bool TryGetConsoleWidth(uint32_t& OutWidth) override;
 	std::wstring GetPlatformName() override;
 	std::wstring GetPlatformVersion() override;
+
+	// Reads errno at once and logs it with the system's text: call it directly
+	// after the failed system call.
+	static void LogErrorWithLastErrorMessage(const wchar_t* Message);
+	// The same line for an error code read earlier, or returned by the call itself.
+	static void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode);
 };

@@ -38,7 +38,17 @@ struct FResourceUpdateTraits
 	static bool Release(HandleType Handle) { return ::EndUpdateResourceW(Handle, TRUE) != FALSE; }
 };
 
+// Memory the system allocated for us with LocalAlloc (FormatMessageW's buffer).
+struct FLocalMemoryTraits
+{
+	using HandleType = HLOCAL;
+	static HandleType Invalid() { return nullptr; }
+	static bool IsValid(HandleType Handle) { return Handle != nullptr; }
+	static bool Release(HandleType Handle) { return ::LocalFree(Handle) == nullptr; }
+};
+
 using FScopedKernelHandle = FScopedHandle<FKernelHandleTraits>;
 using FScopedRegistryKey = FScopedHandle<FRegistryKeyTraits>;
 using FScopedModule = FScopedHandle<FModuleTraits>;
 using FScopedResourceUpdate = FScopedHandle<FResourceUpdateTraits>;
+using FScopedLocalMemory = FScopedHandle<FLocalMemoryTraits>;

@@ -19,4 +19,11 @@ public:
 	bool TryGetConsoleWidth(uint32_t& OutWidth) override;
 	std::wstring GetPlatformName() override;
 	std::wstring GetPlatformVersion() override;
+
+	// Reads the calling thread's last error at once and logs it with the system's
+	// text: call it directly after the failed system call.
+	static void LogErrorWithLastErrorMessage(const wchar_t* Message);
+	// The same line for an error code read earlier (when the message has to be
+	// built first, which may overwrite the last error).
+	static void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode);
 };

@@ -1,0 +1,39 @@
+#include "platform/SystemErrorLog.h"
+
+#include "app/Log.h"
+
+#include <new>
+
+std::wstring FormatSystemErrorLine(const std::wstring& Message, uint32_t ErrorCode, const std::wstring& SystemText)
+{
+	if (ErrorCode == 0 || SystemText.empty())
+	{
+		return FormatString(L"%s: Unknown reason", Message);
+	}
+	// The decimal form is the same 32 bits read as signed, as the system's own tools show them.
+	return FormatString(L"%s: ErrorCode=0x%X (%d), ErrorMessage=%s", Message, ErrorCode, static_cast<int32_t>(ErrorCode),
+		SystemText);
+}
+
+void LogCurrentException(const wchar_t* Category) noexcept
+{
+	const wchar_t* Message = L"Failed: unexpected error.";
+	try
+	{
+		throw;
+	}
+	catch (const std::bad_alloc&)
+	{
+		Message = L"Failed: out of memory.";
+	}
+	catch (...)
+	{
+	}
+	try
+	{
+		LogMessage(ELogLevel::Error, Category, Message);
+	}
+	catch (...)
+	{
+	}
+}

@@ -1,0 +1,23 @@
+#include "platform/ValueLookup.h"
+
+#include "app/Log.h"
+
+bool TryLookUpValue(const wchar_t* Category, const std::wstring& SubKeyName, const std::wstring& ValueName,
+	size_t SourceCount, const std::function<bool(size_t, std::wstring&)>& TryReadSource, std::wstring& OutValue)
+{
+	Log(ELogLevel::Verbose, Category, L"Trying to get value from registry with SubKeyName '%s' and ValueName '%s'",
+		SubKeyName, ValueName);
+	for (size_t Index = 0; Index < SourceCount; ++Index)
+	{
+		std::wstring Value;
+		if (TryReadSource(Index, Value))
+		{
+			OutValue = std::move(Value);
+			Log(ELogLevel::Verbose, Category, L"Found value: '%s'", OutValue);
+			return true;
+		}
+	}
+	Log(ELogLevel::Error, Category, L"Failed to get value from registry with SubKeyName '%s' and ValueName '%s'",
+		SubKeyName, ValueName);
+	return false;
+}
