@@ -1,24 +1,115 @@
 #include "bootstrap/GenericBootstrapper.h"
 
 #include "app/Log.h"
+#include "platform/Platform.h"
+#include "platform/SystemErrorLog.h"
 
-// The session arrives with the process and registry work.
-std::wstring FGenericBootstrapper::CreateGuid()
+#include <chrono>
+#include <random>
+
+namespace
 {
-	Log(ELogLevel::Error, L"FGenericBootstrapper::CreateGuid", L"Not implemented in this build.");
-	return std::wstring();
+	// One 32-bit seed from the system's non-deterministic source; the clock only
+	// when even that source is missing, so that a session still gets a GUID.
+	uint32_t MakeFallbackSeed()
+	{
+		try
+		{
+			std::random_device Device;
+			return static_cast<uint32_t>(Device());
+		}
+		catch (...)
+		{
+			return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+		}
+	}
 }
 
-bool FGenericBootstrapper::TrySetupEnvironment(const std::wstring&)
+std::wstring FGenericBootstrapper::CreateGuid()
 {
-	Log(ELogLevel::Error, L"FWindowsBootstrapper::TrySetupEnvironment", L"Not implemented in this build.");
-	return false;
+	constexpr const wchar_t* Category = L"FGenericBootstrapper::CreateGuid";
+	try
+	{
+		uint32_t G1 = 0;
+		uint32_t G2 = 0;
+		uint32_t G3 = 0;
+		uint32_t G4 = 0;
+		if (!GetPlatform()->TryCreateGuid(G1, G2, G3, G4))
+		{
+			Log(ELogLevel::Error, Category, L"Platform API failed, generating manually.");
+			std::mt19937 Generator(MakeFallbackSeed());
+			G1 = static_cast<uint32_t>(Generator());
+			G2 = static_cast<uint32_t>(Generator());
+			G3 = static_cast<uint32_t>(Generator());
+			G4 = static_cast<uint32_t>(Generator());
+		}
+		return FormatString(L"%08x-%04x-%04x-%04x-%04x%08x", G1, G2 >> 16, G2 & 0xFFFFu, G3 >> 16, G3 & 0xFFFFu, G4);
+	}
+	catch (...)
+	{
+		LogCurrentException(Category);
+		return std::wstring();
+	}
+}
+
+bool FGenericBootstrapper::TrySetupEnvironment(const std::wstring& SessionGuid)
+{
+	// One category on every system: readers of the log know the step by this name.
+	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TrySetupEnvironment";
+	try
+	{
+		IPlatform* const Services = GetPlatform();
+		const std::wstring GuidVariable = GetSessionGuidVariableName();
+		if (!Services->TrySetEnvironmentVariable(GuidVariable, SessionGuid))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to set environment variable: '%s=%s'", GuidVariable, SessionGuid);
+			return false;
+		}
+		for (const wchar_t* OverlayVariable : {L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"KVT_OVERLAY_ENABLE_VULKAN_WIN64"})
+		{
+			if (!Services->TrySetEnvironmentVariable(OverlayVariable, L"1"))
+			{
+				Log(ELogLevel::Error, Category, L"Failed to set environment variable: '%s=%s'", OverlayVariable, L"1");
+				return false;
+			}
+		}
+		Log(ELogLevel::Verbose, Category, L"Successfully set up the environment.");
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(Category);
+		return false;
+	}
 }
 
 bool FGenericBootstrapper::TryCreateSession(const FBootstrapperConfig&, std::shared_ptr<IProcessGroup>& OutProcessGroup,
-	std::wstring&)
+	std::wstring& OutSessionGuid)
 {
-	OutProcessGroup.reset();
-	Log(ELogLevel::Error, L"FGenericBootstrapper::TryCreateSession", L"Not implemented in this build.");
-	return false;
+	constexpr const wchar_t* Category = L"FGenericBootstrapper::TryCreateSession";
+	try
+	{
+		const std::wstring SessionGuid = CreateGuid();
+		Log(ELogLevel::Verbose, Category, L"Generated Session GUID: '%s'.", SessionGuid);
+		// The caller gets the GUID even when a later step fails.
+		OutSessionGuid = SessionGuid;
+
+		if (!TrySetupEnvironment(SessionGuid))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to set up environment.");
+			return false;
+		}
+		if (!GetPlatform()->TryCreateProcessGroup(SessionGuid, OutProcessGroup))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to create a new process group.");
+			return false;
+		}
+		Log(ELogLevel::Verbose, Category, L"Successfully created a new session.");
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(Category);
+		return false;
+	}
 }
