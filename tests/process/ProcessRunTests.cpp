@@ -1,0 +1,155 @@
+// The parts of starting a child that both systems share, without the system.
+#include "platform/GuidComponents.h"
+#include "platform/ProcessRun.h"
+#include "platform/SystemErrorLog.h"
+#include "tests/common/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using FArguments = std::vector<std::wstring>;
+
+TEST(ProcessCommandLine, QuotesThePathAndAppendsTheArgumentTextUnchanged)
+{
+	EXPECT_EQ(FormProcessCommandLine(L"C:\\Games\\My Game\\game.exe", std::nullopt), L"\"C:\\Games\\My Game\\game.exe\"");
+	EXPECT_EQ(FormProcessCommandLine(L"game", std::nullopt), L"\"game\"");
+	// Present but empty: the quoted path and one space.
+	EXPECT_EQ(FormProcessCommandLine(L"game", std::wstring()), L"\"game\" ");
+	// No quoting or escaping of the caller's text, whatever it holds.
+	EXPECT_EQ(FormProcessCommandLine(L"/opt/game", std::wstring(L"-a \"b c\" %s\\")), L"\"/opt/game\" -a \"b c\" %s\\");
+}
+
+TEST(ProcessCommandLine, SplitsBackTheWayAWindowsProgramSeesIt)
+{
+	// The program name runs to the next quote; backslashes there are literal.
+	EXPECT_EQ(SplitProcessCommandLine(L"\"C:\\dir\\\" x"), (FArguments{L"C:\\dir\\", L"x"}));
+	EXPECT_EQ(SplitProcessCommandLine(L"\"/opt/my game/run\""), (FArguments{L"/opt/my game/run"}));
+	EXPECT_EQ(SplitProcessCommandLine(L"\"/opt/game\" "), (FArguments{L"/opt/game"}));
+	EXPECT_EQ(SplitProcessCommandLine(L"\"/opt/game\" -a \"b c\" \"\" d\\\"e"),
+		(FArguments{L"/opt/game", L"-a", L"b c", L"", L"d\"e"}));
+	EXPECT_EQ(SplitProcessCommandLine(L"plain\targ"), (FArguments{L"plain", L"arg"}));
+	// A quote inside the path ends the program name, as it would on Windows.
+	EXPECT_EQ(SplitProcessCommandLine(FormProcessCommandLine(L"/a\"b", std::wstring(L"x"))), (FArguments{L"/a", L"b x"}));
+}
+
+namespace
+{
+	// Plays the system's part with forced outcomes.
+	class FScriptedStarter final : public IProcessStarter
+	{
+	public:
+		bool bStartResult = true;
+		bool bWaitResult = true;
+		uint32_t ErrorCode = 0;
+		uint32_t ExitCode = 0;
+		std::wstring StartedCommandLine;
+		bool bStartedWithBreakaway = false;
+		int Waits = 0;
+
+		bool TryStart(const std::wstring& CommandLine, const std::optional<std::wstring>&, bool bBreakaway,
+			uint32_t& OutProcessId, uint32_t& OutErrorCode) override
+		{
+			StartedCommandLine = CommandLine;
+			bStartedWithBreakaway = bBreakaway;
+			OutProcessId = 4242;
+			OutErrorCode = ErrorCode;
+			return bStartResult;
+		}
+		bool TryWaitForExit(uint32_t& OutExitCode, uint32_t& OutErrorCode) override
+		{
+			++Waits;
+			OutExitCode = ExitCode;
+			OutErrorCode = ErrorCode;
+			return bWaitResult;
+		}
+	};
+
+	constexpr const wchar_t* Category = L"Test::Run";
+}
+
+TEST(RunProcess, LogsEachStepAndDeliversTheExitCode)
+{
+	FLogCapture Capture;
+	FScriptedStarter Starter;
+	Starter.ExitCode = 0xC0000005;
+	uint32_t ExitCode = 7;
+	EXPECT_TRUE(RunProcess(Category, Starter, L"C:\\a b\\game.exe", std::wstring(L"-x"), std::wstring(L"C:\\a b"), false, true,
+		&ExitCode));
+	EXPECT_EQ(ExitCode, 0xC0000005u);
+	EXPECT_EQ(Starter.StartedCommandLine, L"\"C:\\a b\\game.exe\" -x");
+	const std::vector<std::wstring> Expected = {
+		L"Creating process with command: '\"C:\\a b\\game.exe\" -x'",
+		L"Working directory: 'C:\\a b'",
+		L"Process will be added to job",
+		L"Process created with pid: 4242",
+		L"Waiting for exit code",
+		L"Process exited with code: 0xC0000005",
+	};
+	ASSERT_EQ(Capture.Entries().size(), Expected.size()) << Capture.Dump();
+	for (size_t Index = 0; Index < Expected.size(); ++Index)
+	{
+		EXPECT_EQ(Capture.Entries()[Index].Message, Expected[Index]);
+		EXPECT_EQ(Capture.Entries()[Index].Level, ELogLevel::Verbose);
+	}
+}
+
+TEST(RunProcess, WithoutWaitTheExitCodeStaysZeroAndBreakawayIsLogged)
+{
+	FLogCapture Capture;
+	FScriptedStarter Starter;
+	Starter.ExitCode = 9;
+	uint32_t ExitCode = 7;
+	EXPECT_TRUE(RunProcess(Category, Starter, L"game", std::nullopt, std::nullopt, true, false, &ExitCode));
+	EXPECT_EQ(ExitCode, 0u);
+	EXPECT_EQ(Starter.Waits, 0);
+	EXPECT_TRUE(Starter.bStartedWithBreakaway);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category, L"No working directory"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category, L"Process will NOT be added to job"));
+	// A null output is allowed.
+	EXPECT_TRUE(RunProcess(Category, Starter, L"game", std::nullopt, std::nullopt, true, true, nullptr));
+}
+
+TEST(RunProcess, FailedStartOrWaitStoresTheSystemErrorInsteadOfAnExitCode)
+{
+	FLogCapture Capture;
+	FScriptedStarter Starter;
+	Starter.bStartResult = false;
+	Starter.ErrorCode = 2;
+	uint32_t ExitCode = 7;
+	EXPECT_FALSE(RunProcess(Category, Starter, L"missing", std::nullopt, std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 2u);
+	EXPECT_EQ(Starter.Waits, 0);
+
+	Capture.Clear();
+	Starter.bStartResult = true;
+	Starter.bWaitResult = false;
+	Starter.ErrorCode = 10;
+	EXPECT_FALSE(RunProcess(Category, Starter, L"game", std::nullopt, std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 10u);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category, L"Waiting for exit code"));
+	for (const FLogCapture::FEntry& Entry : Capture.Entries())
+	{
+		EXPECT_EQ(Entry.Message.find(L"Process exited"), std::wstring::npos) << Capture.Dump();
+	}
+}
+
+TEST(SystemErrorLine, CarriesCodeAndTextOrSaysUnknown)
+{
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed to create process", 2, L"The system cannot find the file specified. "),
+		L"Failed to create process: ErrorCode=0x2 (2), ErrorMessage=The system cannot find the file specified. ");
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed", 0xC0000005, L"x"), L"Failed: ErrorCode=0xC0000005 (-1073741819), ErrorMessage=x");
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed", 0, L"Success"), L"Failed: Unknown reason");
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed", 317, L""), L"Failed: Unknown reason");
+}
+
+TEST(GuidComponents, FollowTheBytesOfTheTextForm)
+{
+	// 00112233-4455-6677-8899-AABBCCDDEEFF
+	const FGuidComponents Components = SplitGuidBytes(
+		{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF});
+	EXPECT_EQ(Components.A, 0x00112233u);
+	EXPECT_EQ(Components.B, 0x44556677u);
+	EXPECT_EQ(Components.C, 0x8899AABBu);
+	EXPECT_EQ(Components.D, 0xCCDDEEFFu);
+}

@@ -1,0 +1,59 @@
+// Test helper: writes what it was started with to the file named by
+// KVT_REPORT_FILE, one "key=value" line each, in UTF-8:
+//   arg=<each argument, the program name first>
+//   cwd=<working directory>
+//   env=<NAME=VALUE of each variable whose name starts with KVT_>
+// and the facts of tests/process/helpers/<system>/ReportSystem.cpp.
+#include "platform/FileNames.h"
+#include "platform/Utf8.h"
+#include "tests/process/helpers/ReportSystem.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+int main(int ArgumentCount, char** Arguments)
+{
+	try
+	{
+		const char* ReportFile = std::getenv("KVT_REPORT_FILE");
+		if (ReportFile == nullptr)
+		{
+			return 2;
+		}
+
+		std::wstring Text;
+		for (const std::wstring& Argument : GetReportArguments(ArgumentCount, Arguments))
+		{
+			Text += L"arg=" + Argument + L"\n";
+		}
+		std::wstring WorkingDirectory;
+		std::error_code Error;
+		if (!TryFromFileSystemPath(std::filesystem::current_path(Error), WorkingDirectory) || Error)
+		{
+			return 3;
+		}
+		Text += L"cwd=" + WorkingDirectory + L"\n";
+		for (const std::wstring& Variable : GetReportEnvironment())
+		{
+			if (Variable.rfind(L"KVT_", 0) == 0)
+			{
+				Text += L"env=" + Variable + L"\n";
+			}
+		}
+		for (const auto& [Key, Value] : GetReportSystemFacts())
+		{
+			Text += Key + L"=" + Value + L"\n";
+		}
+
+		std::ofstream Stream(ReportFile, std::ios::binary | std::ios::trunc);
+		const std::string Bytes = EncodeUtf8Lossless(Text);
+		Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+		Stream.close();
+		return Stream.fail() ? 4 : 0;
+	}
+	catch (...)
+	{
+		return 5;
+	}
+}
