@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
   libcurl4-openssl-dev rapidjson-dev
+  dpkg-dev xz-utils  # apt-get source unpacks curl for the Windows libcurl
 )
 
 missing=()
