@@ -162,16 +162,6 @@ TEST_F(AnalyticsTest, FlushEmptiesTheQueueEvenWhenEveryUploadFails)
 	EXPECT_EQ(Http.Requests.size(), 4u);
 }
 
-TEST_F(AnalyticsTest, UnflushedEventsDieWithTheObject)
-{
-	{
-		FClockedAnalytics Local(&Http, &Platform, L"v", L"a", L"e", "http://127.0.0.1:9");
-		Local.SetSessionId(L"s");
-		Local.RecordBootstrapStart();
-	}
-	EXPECT_TRUE(Http.Requests.empty());
-}
-
 TEST_F(AnalyticsTest, WithoutSessionIdNothingIsSentAndEachEventSaysWhy)
 {
 	FLogCapture Capture;
