@@ -154,7 +154,9 @@ def serve(directory):
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
 
-    http_server = ThreadingHTTPServer(("127.0.0.1", 0), make_handler(recorder, "http"))
+    # A launcher built with a fixed telemetry address needs the plain server on that port.
+    http_port = int(os.environ.get("KVT_LOOPBACK_HTTP_PORT", "0"))
+    http_server = ThreadingHTTPServer(("127.0.0.1", http_port), make_handler(recorder, "http"))
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem"))
     https_server = TlsServer(("127.0.0.1", 0), make_handler(recorder, "https"), context, recorder)

@@ -3,7 +3,8 @@
 //   arg=<each argument, the program name first>
 //   cwd=<working directory>
 //   env=<NAME=VALUE of each variable whose name starts with KVT_>
-// and the facts of tests/process/helpers/<system>/ReportSystem.cpp.
+// and the facts of tests/process/helpers/<system>/ReportSystem.cpp. It then ends
+// with the exit code in KVT_REPORT_EXIT_CODE (0 when that is not set).
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
 #include "tests/process/helpers/ReportSystem.h"
@@ -46,11 +47,21 @@ int main(int ArgumentCount, char** Arguments)
 			Text += Key + L"=" + Value + L"\n";
 		}
 
-		std::ofstream Stream(ReportFile, std::ios::binary | std::ios::trunc);
+		// Written aside and renamed into place, so that a reader never sees half a report.
+		const std::string Partial = std::string(ReportFile) + ".partial";
+		std::ofstream Stream(Partial, std::ios::binary | std::ios::trunc);
 		const std::string Bytes = EncodeUtf8Lossless(Text);
 		Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 		Stream.close();
-		return Stream.fail() ? 4 : 0;
+		std::error_code RenameError;
+		std::filesystem::rename(Partial, ReportFile, RenameError);
+		if (Stream.fail() || RenameError)
+		{
+			return 4;
+		}
+		// The exit code a test asks for, all 32 bits of it.
+		const char* ExitCode = std::getenv("KVT_REPORT_EXIT_CODE");
+		return ExitCode != nullptr ? static_cast<int>(static_cast<unsigned int>(std::strtoul(ExitCode, nullptr, 0))) : 0;
 	}
 	catch (...)
 	{
