@@ -1,34 +1,74 @@
 #!/usr/bin/env bash
-# Builds the launcher for both systems and runs it once on each, then prints
-# what it logged.
+# Builds everything, then shows the launcher at work on both systems: a sample
+# game next to the launcher with its INI file, a sample User Helper registered
+# for the current user, one run, then the log and what the game received.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 bash scripts/install-deps.sh >/dev/null
 for preset in windows linux; do
+  echo "=== building ${preset}"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
 done
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/kvt-demo.XXXXXX")
-trap 'WINEPREFIX="$demo/wineprefix" wineserver -k 2>/dev/null || true; rm -rf "$demo"' EXIT
+cleanup() {
+  WINEPREFIX="$demo/wineprefix" wineserver -k 2>/dev/null || true
+  rm -rf "$demo"
+}
+trap cleanup EXIT
 
-echo "=== Linux: kvt-bootstrapper"
-set +e
-XDG_STATE_HOME="$demo/state" "$root/build/linux/bin/kvt-bootstrapper" --example "two words"
-echo "exit code: $?"
-set -e
-echo "--- log:"
-cat "$demo/state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"
+# The sample programs are the test suite's stand-ins: the game writes what it
+# received to KVT_REPORT_FILE and exits with KVT_REPORT_EXIT_CODE; the User
+# Helper asks for one restart, then reports success (KVT_E2E_HELPER_EXITS).
+export KVT_E2E_HELPER_EXITS=3,0 KVT_REPORT_EXIT_CODE=7
+
+show() {
+  local log=$1 report=$2
+  echo "--- the launcher's log:"
+  tr -d '\r' <"$log"
+  echo "--- what the game received:"
+  tr -d '\r' <"$report" | grep -E '^(arg|cwd|env|injob|pgid)=' | grep -vE '^env=KVT_(REPORT|E2E)'
+}
 
 echo
-echo "=== Windows (under Wine): KVTBootstrapper.exe"
-export WINEPREFIX="$demo/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-wineboot -i >/dev/null 2>&1
+echo "=================== Linux: kvt-bootstrapper ==================="
+game="$demo/linux/Sample Game"
+mkdir -p "$game" "$demo/linux/service" "$demo/linux/config/SOFTWARE/Zorvan Games/KVT/UserHelper"
+cp build/linux/bin/kvt-bootstrapper "$game/Launcher"
+cp build/linux/tests/process/kvt_report_helper "$game/SampleGame"
+cp build/linux/tests/e2e/kvt_userhelper_standin "$demo/linux/service/UserHelper"
+printf 'ApplicationPath=SampleGame\nWorkingDirectory=\nWaitForExit=1\nNoOperation=0\n' >"$game/Launcher.ini"
+# The Linux launcher's registry: one file per value under the user's config folder.
+printf '%s\n' "$demo/linux/service/UserHelper" >"$demo/linux/config/SOFTWARE/Zorvan Games/KVT/UserHelper/Path"
+echo "Launcher.ini:"; cat "$game/Launcher.ini"
 set +e
-wine "$root/build/windows/bin/KVTBootstrapper.exe" --example "two words" </dev/null
-echo "exit code: $?"
+XDG_CONFIG_HOME="$demo/linux/config" XDG_CONFIG_DIRS="$demo/linux/none" XDG_STATE_HOME="$demo/linux/state" \
+  KVT_REPORT_FILE="$demo/linux/game-report.txt" KVT_E2E_HELPER_REPORT="$demo/linux/helper-report.txt" \
+  "$game/Launcher" --level 3 "player one"
+code=$?
 set -e
-echo "--- log:"
-cat "$WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log" | tr -d '\r'
+echo "--- the launcher's exit code: $code (the game's own, passed on because WaitForExit=1)"
+show "$demo/linux/state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log" "$demo/linux/game-report.txt"
+
+echo
+echo "=================== Windows (under Wine): KVTBootstrapper.exe ==================="
+export WINEPREFIX="$demo/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+wineboot -i >/dev/null 2>&1 </dev/null
+game="$demo/windows/Sample Game"
+mkdir -p "$game" "$demo/windows/service"
+cp build/windows/bin/KVTBootstrapper.exe "$game/Launcher.exe"
+cp build/windows/tests/process/kvt_report_helper.exe "$game/SampleGame.exe"
+cp build/windows/tests/e2e/kvt_userhelper_standin.exe "$demo/windows/service/UserHelper.exe"
+printf 'ApplicationPath=SampleGame.exe\r\nWorkingDirectory=\r\nWaitForExit=1\r\nNoOperation=0\r\n' >"$game/Launcher.ini"
+wine reg add 'HKCU\SOFTWARE\Zorvan Games\KVT\UserHelper' /v Path /t REG_SZ /d "Z:$demo/windows/service/UserHelper.exe" /f >/dev/null 2>&1 </dev/null
+set +e
+KVT_REPORT_FILE="Z:$demo/windows/game-report.txt" KVT_E2E_HELPER_REPORT="Z:$demo/windows/helper-report.txt" \
+  wine "$game/Launcher.exe" --level 3 "player one" </dev/null
+code=$?
+set -e
+echo "--- the launcher's exit code: $code (the game's own, passed on because WaitForExit=1)"
+show "$WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log" \
+  "$demo/windows/game-report.txt"
