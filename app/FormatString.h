@@ -21,7 +21,7 @@ std::wstring FormatStringVarArgs(const wchar_t* Format, ...);
 
 namespace FormatDetail
 {
-	// Arguments travel to the C formatter as the spec of each conversion asks:
+	// Arguments travel to the C formatter as each conversion expects them:
 	// wide strings as pointers to their text, integers as themselves.
 	inline const wchar_t* ToFormatArgument(const std::wstring& Value) { return Value.c_str(); }
 	inline const wchar_t* ToFormatArgument(const wchar_t* Value) { return Value; }

@@ -31,7 +31,7 @@ namespace
 
 TEST(LinuxLogPath, StateHomeFirstThenHomeThenNothing)
 {
-	FScopedVariable Home("HOME", "/home/player");
+	FScopedVariable Home("HOME", "/srv/player");
 	{
 		FScopedVariable State("XDG_STATE_HOME", "/var/state/\xC3\xA9");
 		std::wstring Path;
@@ -43,7 +43,7 @@ TEST(LinuxLogPath, StateHomeFirstThenHomeThenNothing)
 		FScopedVariable State("XDG_STATE_HOME", "relative/state");
 		std::wstring Path;
 		ASSERT_TRUE(TryGetLinuxLogFilePath(Path));
-		EXPECT_EQ(Path, L"/home/player/.local/state" + Tail);
+		EXPECT_EQ(Path, L"/srv/player/.local/state" + Tail);
 	}
 	{
 		FScopedVariable State("XDG_STATE_HOME", nullptr);
