@@ -2,7 +2,7 @@
 
 #include "http/CurlHttpRequest.h"
 
-#include <curl/curl.h>
+#include "http/CurlLibrary.h"
 
 FCurlHttpModule::FCurlHttpModule(int64_t InTransferTimeoutMs) : TransferTimeoutMs(InTransferTimeoutMs) {}
 
@@ -15,18 +15,19 @@ bool FCurlHttpModule::UrlEncode(const std::string& Input, std::string& Output)
 {
 	// curl_easy_escape wants a handle only for its settings; a private one keeps
 	// the module free of state.
-	CURL* Handle = curl_easy_init();
+	const FCurlLibrary* Curl = GetCurlLibrary();
+	CURL* Handle = Curl != nullptr ? Curl->EasyInit() : nullptr;
 	if (Handle == nullptr)
 	{
 		return false;
 	}
-	char* Escaped = curl_easy_escape(Handle, Input.data(), static_cast<int>(Input.size()));
+	char* Escaped = Curl->EasyEscape(Handle, Input.data(), static_cast<int>(Input.size()));
 	const bool bEncoded = Escaped != nullptr;
 	if (bEncoded)
 	{
 		Output = Escaped;
-		curl_free(Escaped);
+		Curl->Free(Escaped);
 	}
-	curl_easy_cleanup(Handle);
+	Curl->EasyCleanup(Handle);
 	return bEncoded;
 }

@@ -1,17 +1,20 @@
 #include "http/CurlHttpRequest.h"
 
+#include "http/CurlLibrary.h"
+
 FCurlHttpRequest::FCurlHttpRequest(int64_t InTransferTimeoutMs) : TransferTimeoutMs(InTransferTimeoutMs) {}
 
 FCurlHttpRequest::~FCurlHttpRequest()
 {
 	// An unsupported verb returns with the handle still open.
+	// Both exist only when the library was there to make them.
 	if (HeaderList != nullptr)
 	{
-		curl_slist_free_all(HeaderList);
+		GetCurlLibrary()->SlistFreeAll(HeaderList);
 	}
 	if (EasyHandle != nullptr)
 	{
-		curl_easy_cleanup(EasyHandle);
+		GetCurlLibrary()->EasyCleanup(EasyHandle);
 	}
 }
 
@@ -36,7 +39,8 @@ bool FCurlHttpRequest::ProcessRequest()
 		Log(ELogLevel::Verbose, L"FCurlHttpRequest::ProcessRequest", L"FCurlHttpRequest::ProcessRequest: No Url Set");
 		return false;
 	}
-	EasyHandle = curl_easy_init();
+	const FCurlLibrary* Curl = GetCurlLibrary();
+	EasyHandle = Curl != nullptr ? Curl->EasyInit() : nullptr;
 	if (EasyHandle == nullptr)
 	{
 		Log(ELogLevel::Verbose, L"FCurlHttpRequest::ProcessRequest",
@@ -65,7 +69,7 @@ bool FCurlHttpRequest::ProcessRequest()
 	for (const auto& [Name, Value] : Headers)
 	{
 		const std::string Line = Name + ": " + Value;
-		if (curl_slist* Appended = curl_slist_append(HeaderList, Line.c_str()))
+		if (curl_slist* Appended = Curl->SlistAppend(HeaderList, Line.c_str()))
 		{
 			HeaderList = Appended;
 		}
@@ -81,11 +85,11 @@ bool FCurlHttpRequest::ProcessRequest()
 	// Nobody reads the answer; without a sink libcurl would print it to stdout.
 	SetOpt(CURLOPT_WRITEFUNCTION, &FCurlHttpRequest::DiscardCallback);
 
-	curl_easy_perform(EasyHandle);
+	Curl->EasyPerform(EasyHandle);
 
-	curl_slist_free_all(HeaderList);
+	Curl->SlistFreeAll(HeaderList);
 	HeaderList = nullptr;
-	curl_easy_cleanup(EasyHandle);
+	Curl->EasyCleanup(EasyHandle);
 	EasyHandle = nullptr;
 	return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/HttpContentReader.h"
+#include "http/CurlLibrary.h"
 #include "http/HttpRequest.h"
 #include "app/Log.h"
 #include "platform/Utf8.h"
@@ -59,13 +60,13 @@ bool FCurlHttpRequest::SetOpt(CURLoption Option, TValue Value)
 	{
 		return false;
 	}
-	const CURLcode Code = curl_easy_setopt(EasyHandle, Option, Value);
+	const CURLcode Code = GetCurlLibrary()->EasySetOpt(EasyHandle, Option, Value);
 	if (Code == CURLE_OK)
 	{
 		return true;
 	}
 	Log(ELogLevel::Verbose, L"FCurlHttpRequest::SetOpt",
 		L"FCurlHttpRequest::SetOpt: curl_easy_setopt failed! Option: %i ErrCode: %i ErrStr: %s",
-		static_cast<int>(Option), static_cast<int>(Code), DecodeUtf8Lossless(curl_easy_strerror(Code)));
+		static_cast<int>(Option), static_cast<int>(Code), DecodeUtf8Lossless(GetCurlLibrary()->EasyStrError(Code)));
 	return false;
 }
