@@ -29,7 +29,9 @@ void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput, I
 	};
 }
 
-int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText)
+// Both programs' entries: the launcher runs Bootstrap, the configure tool Configure.
+static int32_t RunEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText,
+	int32_t (IBootstrapper::*Sequence)(const std::wstring& ProductName, const std::wstring& VersionTag))
 {
 	InstallLogSink(Environment.WriteDebugOutput, &GApplicationForSink);
 
@@ -45,11 +47,21 @@ int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::ws
 	}
 
 	Application->GetCommandLine()->Parse(ArgumentText);
-	const int32_t Result = Application->Bootstrap(ProductName, VersionTag);
+	const int32_t Result = (Application.get()->*Sequence)(ProductName, VersionTag);
 
 	// The sink goes first: nothing may log into a destroyed application.
 	GetLogSink() = nullptr;
 	GApplicationForSink = nullptr;
 	Application.reset();
 	return Result;
+}
+
+int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText)
+{
+	return RunEntry(Environment, ArgumentText, &IBootstrapper::Bootstrap);
+}
+
+int32_t RunConfigureEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText)
+{
+	return RunEntry(Environment, ArgumentText, &IBootstrapper::Configure);
 }

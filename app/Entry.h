@@ -20,6 +20,9 @@ struct FEntryEnvironment
 // log path, empty log file, argument text, Bootstrap. Returns the exit code.
 int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText);
 
+// The configure tool's entry: the same steps, with Configure in place of Bootstrap.
+int32_t RunConfigureEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText);
+
 // Installs the sink that copies each line to the debugger output and appends it
 // to the log file through the application's platform services.
 void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput, IBootstrapper* const* Application);

@@ -2,6 +2,8 @@
 
 #include "platform/GenericPlatform.h"
 
+#include <vector>
+
 class FLinuxPlatform : public FGenericPlatform
 {
 public:
@@ -25,4 +27,8 @@ public:
 	static void LogErrorWithLastErrorMessage(const wchar_t* Message);
 	// The same line for an error code read earlier, or returned by the call itself.
 	static void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode);
+
+	// The bytes of a resource the running program carries (platform/EmbeddedResources.h).
+	// False without logging when the type or the name is empty or there is no such resource.
+	static bool TryLoadResourceData(const std::wstring& Type, const std::wstring& Name, std::vector<uint8_t>& OutBytes);
 };

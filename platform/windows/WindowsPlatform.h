@@ -1,6 +1,10 @@
 #pragma once
 
 #include "platform/GenericPlatform.h"
+#include "platform/windows/WindowsHeaders.h"
+#include "platform/windows/WindowsResources.h"
+
+#include <vector>
 
 class FWindowsPlatform : public FGenericPlatform
 {
@@ -26,4 +30,20 @@ public:
 	// The same line for an error code read earlier (when the message has to be
 	// built first, which may overwrite the last error).
 	static void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode);
+
+	// Executable resources: the helpers behind TryCopyExecutableResources, and
+	// the reader of the bytes the configure tool carries in its own module.
+	static bool TryLoadResourceData(HMODULE Module, const std::wstring& Type, const std::wstring& Name,
+		std::vector<uint8_t>& OutBytes);
+	static bool TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
+		std::vector<FResourceRecord>& OutRecords);
+	static std::wstring DescribeResource(const FResourceRecord& Record);
+	static bool TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records);
+	static bool TryAddResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records);
+	static bool TryRemoveAuthenticodeSignatures(const std::wstring& Path);
+
+private:
+	static BOOL CALLBACK EnumResourceNamesCallback(HMODULE Module, LPCWSTR Type, LPWSTR Name, LONG_PTR Parameter);
+	static BOOL CALLBACK EnumResourceLanguagesCallback(HMODULE Module, LPCWSTR Type, LPCWSTR Name, WORD Language,
+		LONG_PTR Parameter);
 };

@@ -1,0 +1,397 @@
+#include "platform/windows/WindowsPlatform.h"
+
+#include "app/Log.h"
+#include "platform/SystemErrorLog.h"
+#include "platform/windows/WindowsHandles.h"
+
+#include <imagehlp.h>
+
+#include <new>
+
+namespace
+{
+	constexpr const wchar_t* CopyCategory = L"FWindowsPlatform::TryCopyExecutableResources";
+	constexpr const wchar_t* GetCategory = L"FWindowsPlatform::TryGetResources";
+	constexpr const wchar_t* NamesCategory = L"FWindowsPlatform::EnumResourceNamesCallback";
+	constexpr const wchar_t* RemoveCategory = L"FWindowsPlatform::TryRemoveResources";
+	constexpr const wchar_t* AddCategory = L"FWindowsPlatform::TryAddResources";
+	constexpr const wchar_t* SignaturesCategory = L"FWindowsPlatform::TryRemoveAuthenticodeSignatures";
+
+	// The system hands over a type or a name either as a small integer in the
+	// pointer (below 0x10000) or as a pointer to its text.
+	void ReadResourceId(LPCWSTR Value, uintptr_t& OutId, std::wstring& OutName)
+	{
+		if (IS_INTRESOURCE(Value))
+		{
+			OutId = reinterpret_cast<uintptr_t>(Value);
+			OutName.clear();
+		}
+		else
+		{
+			OutId = 0;
+			OutName = Value;
+		}
+	}
+
+	LPCWSTR ToResourceId(uintptr_t Id, const std::wstring& Name)
+	{
+		return Name.empty() ? MAKEINTRESOURCEW(Id) : Name.c_str();
+	}
+
+	bool IsSameResourceId(uintptr_t Id, const std::wstring& Name, LPCWSTR Value)
+	{
+		if (IS_INTRESOURCE(Value))
+		{
+			return Name.empty() && Id == reinterpret_cast<uintptr_t>(Value);
+		}
+		return !Name.empty() && Name == Value;
+	}
+
+	std::wstring DescribeResourceId(uintptr_t Id, const std::wstring& Name)
+	{
+		return Name.empty() ? FormatString(L"%Xh", static_cast<uint32_t>(Id)) : FormatString(L"'%s'", Name);
+	}
+
+	struct FUpdateTexts
+	{
+		const wchar_t* Category;
+		const wchar_t* Trying;
+		const wchar_t* PerRecord;
+		const wchar_t* PerLanguageFailure;
+		const wchar_t* EndFailure;
+		const wchar_t* Success;
+	};
+
+	// One update of the file's resources, committed only when every single
+	// change went in: a half-applied update would leave icons without their
+	// group or a group pointing at icons that are gone.
+	bool TryUpdateResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records, bool bAdd,
+		const FUpdateTexts& Texts)
+	{
+		try
+		{
+			Log(ELogLevel::Verbose, Texts.Category, Texts.Trying, Path);
+			FScopedResourceUpdate Update(::BeginUpdateResourceW(Path.c_str(), FALSE));
+			if (!Update.IsValid())
+			{
+				FWindowsPlatform::LogErrorWithLastErrorMessage(L" Failed to begin updating resources");
+				return false;
+			}
+			for (const FResourceRecord& Record : Records)
+			{
+				Log(ELogLevel::Verbose, Texts.Category, Texts.PerRecord, FWindowsPlatform::DescribeResource(Record));
+				for (const uint16_t Language : Record.Languages)
+				{
+					// Every language gets the same bytes: those of the default language.
+					void* Data = bAdd && Record.Data ? const_cast<uint8_t*>(Record.Data->data()) : nullptr;
+					const DWORD Size = bAdd && Record.Data ? Record.Size : 0;
+					if (!::UpdateResourceW(Update.Get(), ToResourceId(Record.TypeId, Record.TypeName),
+							ToResourceId(Record.NameId, Record.Name), Language, Data, Size))
+					{
+						const DWORD ErrorCode = ::GetLastError();
+						FWindowsPlatform::LogErrorWithErrorCode(FormatString(Texts.PerLanguageFailure, Language), ErrorCode);
+						return false; // the pending update is discarded with its handle
+					}
+				}
+			}
+			// EndUpdateResourceW frees the handle whether or not it commits.
+			if (!::EndUpdateResourceW(Update.Detach(), FALSE))
+			{
+				FWindowsPlatform::LogErrorWithLastErrorMessage(Texts.EndFailure);
+				return false;
+			}
+			Log(ELogLevel::Verbose, Texts.Category, Texts.Success);
+			return true;
+		}
+		catch (...)
+		{
+			LogCurrentException(Texts.Category);
+			return false;
+		}
+	}
+}
+
+bool FWindowsPlatform::TryLoadResourceData(HMODULE Module, const std::wstring& Type, const std::wstring& Name,
+	std::vector<uint8_t>& OutBytes)
+{
+	try
+	{
+		if (Module == nullptr || Type.empty() || Name.empty())
+		{
+			return false;
+		}
+		HRSRC Resource = ::FindResourceW(Module, Name.c_str(), Type.c_str());
+		if (Resource == nullptr)
+		{
+			return false;
+		}
+		const DWORD Size = ::SizeofResource(Module, Resource);
+		HGLOBAL Loaded = Size != 0 ? ::LoadResource(Module, Resource) : nullptr;
+		const void* Data = Loaded != nullptr ? ::LockResource(Loaded) : nullptr;
+		if (Data == nullptr)
+		{
+			return false;
+		}
+		const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
+		OutBytes.assign(Bytes, Bytes + Size);
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(L"FWindowsPlatform::TryLoadResourceData");
+		return false;
+	}
+}
+
+std::wstring FWindowsPlatform::DescribeResource(const FResourceRecord& Record)
+{
+	return FormatString(L"Type=%s, Name=%s", DescribeResourceId(Record.TypeId, Record.TypeName),
+		DescribeResourceId(Record.NameId, Record.Name));
+}
+
+BOOL CALLBACK FWindowsPlatform::EnumResourceNamesCallback(HMODULE Module, LPCWSTR Type, LPWSTR Name, LONG_PTR Parameter)
+{
+	// An unreadable resource is left out; the others are still wanted.
+	try
+	{
+		std::vector<FResourceRecord>& Records = *reinterpret_cast<std::vector<FResourceRecord>*>(Parameter);
+		FResourceRecord Record;
+		ReadResourceId(Type, Record.TypeId, Record.TypeName);
+		ReadResourceId(Name, Record.NameId, Record.Name);
+		const std::wstring Description = DescribeResource(Record);
+
+		HRSRC Resource = ::FindResourceW(Module, Name, Type);
+		if (Resource == nullptr)
+		{
+			const DWORD ErrorCode = ::GetLastError();
+			LogErrorWithErrorCode(FormatString(L"Failed to find resource: %s", Description), ErrorCode);
+			return TRUE;
+		}
+		HGLOBAL Loaded = ::LoadResource(Module, Resource);
+		if (Loaded == nullptr)
+		{
+			const DWORD ErrorCode = ::GetLastError();
+			LogErrorWithErrorCode(FormatString(L"Failed to load resource: %s", Description), ErrorCode);
+			return TRUE;
+		}
+		const void* Data = ::LockResource(Loaded);
+		if (Data == nullptr)
+		{
+			Log(ELogLevel::Error, NamesCategory, L"Failed to lock resource: %s", Description);
+			return TRUE;
+		}
+		const DWORD Size = ::SizeofResource(Module, Resource);
+		const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
+		Record.Data = std::make_shared<const std::vector<uint8_t>>(Bytes, Bytes + Size);
+		Record.Size = Size;
+		Records.push_back(std::move(Record));
+
+		::EnumResourceLanguagesExW(Module, Type, Name, &EnumResourceLanguagesCallback, Parameter, 0, 0);
+	}
+	catch (...)
+	{
+		LogCurrentException(NamesCategory);
+	}
+	return TRUE;
+}
+
+BOOL CALLBACK FWindowsPlatform::EnumResourceLanguagesCallback(HMODULE, LPCWSTR Type, LPCWSTR Name, WORD Language,
+	LONG_PTR Parameter)
+{
+	try
+	{
+		for (FResourceRecord& Record : *reinterpret_cast<std::vector<FResourceRecord>*>(Parameter))
+		{
+			if (IsSameResourceId(Record.TypeId, Record.TypeName, Type) && IsSameResourceId(Record.NameId, Record.Name, Name))
+			{
+				Record.Languages.push_back(Language);
+			}
+		}
+	}
+	catch (...)
+	{
+		LogCurrentException(L"FWindowsPlatform::EnumResourceLanguagesCallback");
+	}
+	return TRUE;
+}
+
+bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
+	std::vector<FResourceRecord>& OutRecords)
+{
+	try
+	{
+		Log(ELogLevel::Verbose, GetCategory, L"Trying to get resources from path: '%s'", Path);
+		OutRecords.clear();
+
+		// Nothing of the file runs; freed before returning, as a module still
+		// loaded would keep a later resource update of the same file from starting.
+		const FScopedModule Module(::LoadLibraryExW(Path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+		if (!Module.IsValid())
+		{
+			LogErrorWithLastErrorMessage(L"Failed to load path");
+			return false;
+		}
+
+		const std::unique_ptr<std::vector<FResourceRecord>> Found(new (std::nothrow) std::vector<FResourceRecord>());
+		if (!Found)
+		{
+			Log(ELogLevel::Error, GetCategory,
+				L"Failed due to insufficient memory, cannot allocate temporary storage to enumerate resources");
+			return false;
+		}
+		for (const uintptr_t Type : Types)
+		{
+			// A type the file does not have simply adds nothing.
+			::EnumResourceNamesW(Module.Get(), MAKEINTRESOURCEW(Type), &EnumResourceNamesCallback,
+				reinterpret_cast<LONG_PTR>(Found.get()));
+		}
+		for (FResourceRecord& Record : *Found)
+		{
+			Log(ELogLevel::Verbose, GetCategory, L"Found resource: %s", DescribeResource(Record));
+			OutRecords.push_back(std::move(Record));
+		}
+		Log(ELogLevel::Verbose, GetCategory, L"Successfully found resources: %d", static_cast<int32_t>(OutRecords.size()));
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(GetCategory);
+		return false;
+	}
+}
+
+bool FWindowsPlatform::TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
+{
+	return TryUpdateResources(Path, Records, false,
+		FUpdateTexts{RemoveCategory, L" Trying to remove resources from path: '%s'", L" Removing resource: %s",
+			L" Failed to remove for language: 0x%X", L" Failed to end updating resources", L" Successfully removed resources"});
+}
+
+bool FWindowsPlatform::TryAddResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
+{
+	return TryUpdateResources(Path, Records, true,
+		FUpdateTexts{AddCategory, L"Trying to add resources to path: '%s'", L"Adding resource: %s",
+			L"Failed to add for language: 0x%X", L"Failed to end updating resources", L"Successfully added resources"});
+}
+
+bool FWindowsPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
+{
+	try
+	{
+		const FScopedKernelHandle File(::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+			OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+		if (!File.IsValid())
+		{
+			LogErrorWithLastErrorMessage(L"CreateFile failed");
+			return false;
+		}
+		DWORD Count = 0;
+		if (!::ImageEnumerateCertificates(File.Get(), CERT_SECTION_TYPE_ANY, &Count, nullptr, 0))
+		{
+			LogErrorWithLastErrorMessage(L"ImageEnumerateCertificates failed");
+			return false;
+		}
+		// Removing an entry may renumber the rest, so the first one is removed
+		// and the table counted again until it is empty. A removal that leaves
+		// as many entries as before would never end.
+		while (Count > 0)
+		{
+			if (!::ImageRemoveCertificate(File.Get(), 0))
+			{
+				LogErrorWithLastErrorMessage(L"ImageRemoveCertificate failed");
+				return false;
+			}
+			DWORD Remaining = 0;
+			if (!::ImageEnumerateCertificates(File.Get(), CERT_SECTION_TYPE_ANY, &Remaining, nullptr, 0))
+			{
+				LogErrorWithLastErrorMessage(L"ImageEnumerateCertificates failed");
+				return false;
+			}
+			if (Remaining >= Count)
+			{
+				Log(ELogLevel::Error, SignaturesCategory,
+					L"ImageRemoveCertificate removed nothing, certificate entries left: %u", static_cast<uint32_t>(Remaining));
+				return false;
+			}
+			Count = Remaining;
+		}
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(SignaturesCategory);
+		return false;
+	}
+}
+
+bool FWindowsPlatform::TryCopyExecutableResources(const std::wstring& SourcePath, const std::wstring& TargetPath)
+{
+	try
+	{
+		Log(ELogLevel::Verbose, CopyCategory, L"Trying to copy resources from '%s' to '%s'", SourcePath, TargetPath);
+		const std::vector<uintptr_t> Types(std::begin(CopiedResourceTypes), std::end(CopiedResourceTypes));
+
+		Log(ELogLevel::Verbose, CopyCategory, L"Getting resources from source path: '%s'", SourcePath);
+		std::vector<FResourceRecord> SourceRecords;
+		if (!TryGetResources(SourcePath, Types, SourceRecords))
+		{
+			Log(ELogLevel::Error, CopyCategory, L"Failed to get resources from source path: '%s'", SourcePath);
+			return false;
+		}
+
+		Log(ELogLevel::Verbose, CopyCategory, L"Getting resources from target path: '%s'", TargetPath);
+		std::vector<FResourceRecord> TargetRecords;
+		if (!TryGetResources(TargetPath, Types, TargetRecords))
+		{
+			Log(ELogLevel::Error, CopyCategory, L"Failed to get resources from target path: '%s'", TargetPath);
+			return false;
+		}
+
+		// The signatures go before the resources change as well: a resource
+		// update that grows the file leaves the certificate table where it was,
+		// and the table is then corrupt rather than merely invalid.
+		const auto TryRemoveSignatures = [&TargetPath]
+		{
+			Log(ELogLevel::Verbose, CopyCategory, L"Removing Authenticode signatures: '%s'", TargetPath);
+			if (!TryRemoveAuthenticodeSignatures(TargetPath))
+			{
+				Log(ELogLevel::Error, CopyCategory, L"Failed to remove Authenticode signatures: '%s'", TargetPath);
+				return false;
+			}
+			return true;
+		};
+		if (!TryRemoveSignatures())
+		{
+			return false;
+		}
+
+		Log(ELogLevel::Verbose, CopyCategory, L"Removing resources from target path: '%s'", TargetPath);
+		if (!TryRemoveResources(TargetPath, TargetRecords))
+		{
+			Log(ELogLevel::Error, CopyCategory, L"Failed to remove resources from target path: '%s'", TargetPath);
+			return false;
+		}
+
+		Log(ELogLevel::Verbose, CopyCategory, L"Adding resources to target path: '%s'", TargetPath);
+		if (!TryAddResources(TargetPath, SourceRecords))
+		{
+			Log(ELogLevel::Error, CopyCategory, L"Failed to add source resources to target path: '%s'", TargetPath);
+			return false;
+		}
+
+		// Finds none after the removal above; kept so that the file that leaves
+		// here never carries a signature, whatever the updates did.
+		if (!TryRemoveSignatures())
+		{
+			return false;
+		}
+
+		Log(ELogLevel::Verbose, CopyCategory, L"Successfully copied resources");
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(CopyCategory);
+		return false;
+	}
+}
