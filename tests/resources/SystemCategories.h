@@ -1,0 +1,4 @@
+#pragma once
+
+// The log categories of the running system's platform class.
+extern const wchar_t* const ExecutableTypeCategory;

@@ -1,0 +1,3 @@
+#include "tests/resources/SystemCategories.h"
+
+const wchar_t* const ExecutableTypeCategory = L"FLinuxPlatform::TryGetExecutableType";
