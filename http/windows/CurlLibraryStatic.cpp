@@ -1,0 +1,9 @@
+#include "http/CurlLibrary.h"
+
+// The Windows build links its own static libcurl: nothing to load.
+const FCurlLibrary* GetCurlLibrary()
+{
+	static const FCurlLibrary Library{&curl_easy_init, &curl_easy_setopt, &curl_easy_perform, &curl_easy_cleanup,
+		&curl_easy_escape, &curl_free, &curl_easy_strerror, &curl_slist_append, &curl_slist_free_all};
+	return &Library;
+}
