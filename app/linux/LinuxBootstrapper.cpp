@@ -39,7 +39,12 @@ bool FLinuxBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath)
 		// A written file gets no execute bit here, unlike on Windows where the
 		// extension decides; without it the launcher could not be started.
 		std::filesystem::path FsPath;
-		if (!TryToFileSystemPath(OutputPath, FsPath) || ::chmod(FsPath.c_str(), 0755) != 0)
+		if (!TryToFileSystemPath(OutputPath, FsPath))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to make the Bootstrapper executable runnable: '%s'", OutputPath);
+			return false;
+		}
+		if (::chmod(FsPath.c_str(), 0755) != 0)
 		{
 			FLinuxPlatform::LogErrorWithLastErrorMessage(L"Failed to make the Bootstrapper executable runnable");
 			return false;
