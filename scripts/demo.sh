@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything, then shows the launcher at work on both systems: a sample
-# game next to the launcher with its INI file, a sample User Helper registered
-# for the current user, one run, then the log and what the game received.
+# Builds everything, then shows the launcher at work on both systems: the
+# configure tool sets a launcher up next to a sample game, a sample User Helper
+# is registered for the current user, one run, then the log and what the game
+# received.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -37,10 +38,10 @@ echo
 echo "=================== Linux: kvt-bootstrapper ==================="
 game="$demo/linux/Sample Game"
 mkdir -p "$game" "$demo/linux/service" "$demo/linux/config/SOFTWARE/Zorvan Games/KVT/UserHelper"
-cp build/linux/bin/kvt-bootstrapper "$game/Launcher"
 cp build/linux/tests/process/kvt_report_helper "$game/SampleGame"
 cp build/linux/tests/e2e/kvt_userhelper_standin "$demo/linux/service/UserHelper"
-printf 'ApplicationPath=SampleGame\nWorkingDirectory=\nWaitForExit=1\nNoOperation=0\n' >"$game/Launcher.ini"
+echo "--- the configure tool writes the launcher and its INI next to the game:"
+(cd "$game" && "$root/build/linux/bin/kvt-bootstrapper-tool" -o Launcher -a SampleGame --wait-for-exit) | sed 's/^/    /'
 # The Linux launcher's registry: one file per value under the user's config folder.
 printf '%s\n' "$demo/linux/service/UserHelper" >"$demo/linux/config/SOFTWARE/Zorvan Games/KVT/UserHelper/Path"
 echo "Launcher.ini:"; cat "$game/Launcher.ini"
@@ -59,10 +60,11 @@ export WINEPREFIX="$demo/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,ms
 wineboot -i >/dev/null 2>&1 </dev/null
 game="$demo/windows/Sample Game"
 mkdir -p "$game" "$demo/windows/service"
-cp build/windows/bin/KVTBootstrapper.exe "$game/Launcher.exe"
 cp build/windows/tests/process/kvt_report_helper.exe "$game/SampleGame.exe"
 cp build/windows/tests/e2e/kvt_userhelper_standin.exe "$demo/windows/service/UserHelper.exe"
-printf 'ApplicationPath=SampleGame.exe\r\nWorkingDirectory=\r\nWaitForExit=1\r\nNoOperation=0\r\n' >"$game/Launcher.ini"
+echo "--- the configure tool writes the launcher and its INI next to the game:"
+(cd "$game" && wine "$root/build/windows/bin/KVTBootstrapperTool.exe" -o Launcher.exe -a SampleGame.exe -f </dev/null) | tr -d '\r' | sed 's/^/    /'
+echo "Launcher.ini:"; tr -d '\r' <"$game/Launcher.ini"
 wine reg add 'HKCU\SOFTWARE\Zorvan Games\KVT\UserHelper' /v Path /t REG_SZ /d "Z:$demo/windows/service/UserHelper.exe" /f >/dev/null 2>&1 </dev/null
 set +e
 KVT_REPORT_FILE="Z:$demo/windows/game-report.txt" KVT_E2E_HELPER_REPORT="Z:$demo/windows/helper-report.txt" \
