@@ -4,7 +4,9 @@
 
 #include "BuildConfig.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class FGenericAnalytics;
 class IHttpModule;
@@ -34,10 +36,16 @@ public:
 	bool OnInitCompleted(const FInitResult& Result) override;
 	int32_t Bootstrap(const std::wstring& ProductName, const std::wstring& VersionTag) override;
 	int32_t Configure(const std::wstring& ProductName, const std::wstring& VersionTag) override;
+	bool TryCopyBootstrapperApp(const std::wstring& OutputPath) override;
 
 	static std::wstring GetSessionGuidVariableName();
 
 protected:
+	// Where each system keeps the launcher that the configure tool carries.
+	virtual bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes) = 0;
+	// What a written launcher needs before it can be started; logs its own failure.
+	virtual bool TryMakeBootstrapperRunnable(const std::wstring& Path);
+
 	FGenericBootstrapper(std::shared_ptr<ICommandLine> InCommandLine, std::shared_ptr<IPlatform> InPlatform,
 		std::unique_ptr<IHttpModule> InHttpModule, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 

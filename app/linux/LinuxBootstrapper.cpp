@@ -18,43 +18,26 @@ FLinuxBootstrapper::FLinuxBootstrapper(const std::wstring& FullCommandLine, cons
 {
 }
 
-bool FLinuxBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath)
+bool FLinuxBootstrapper::TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes)
 {
-	constexpr const wchar_t* Category = L"FLinuxBootstrapper::TryCopyBootstrapperApp";
-	try
+	return FLinuxPlatform::TryLoadResourceData(L"BINARY", L"BOOTSTRAPPER_EXECUTABLE", OutBytes);
+}
+
+bool FLinuxBootstrapper::TryMakeBootstrapperRunnable(const std::wstring& Path)
+{
+	constexpr const wchar_t* Category = L"FLinuxBootstrapper::TryMakeBootstrapperRunnable";
+	// A written file gets no execute bit here, unlike on Windows where the
+	// extension decides; without it the launcher could not be started.
+	std::filesystem::path FsPath;
+	if (!TryToFileSystemPath(Path, FsPath))
 	{
-		// The launcher travels inside the running program (the configure tool),
-		// so a tool of one build always writes the launcher of the same build.
-		std::vector<uint8_t> Bytes;
-		if (!FLinuxPlatform::TryLoadResourceData(L"BINARY", L"BOOTSTRAPPER_EXECUTABLE", Bytes))
-		{
-			Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
-			return false;
-		}
-		if (!GetPlatform()->TryWriteFile(OutputPath, Bytes))
-		{
-			Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
-			return false;
-		}
-		// A written file gets no execute bit here, unlike on Windows where the
-		// extension decides; without it the launcher could not be started.
-		std::filesystem::path FsPath;
-		if (!TryToFileSystemPath(OutputPath, FsPath))
-		{
-			Log(ELogLevel::Error, Category, L"Failed to make the Bootstrapper executable runnable: '%s'", OutputPath);
-			return false;
-		}
-		if (::chmod(FsPath.c_str(), 0755) != 0)
-		{
-			FLinuxPlatform::LogErrorWithLastErrorMessage(L"Failed to make the Bootstrapper executable runnable");
-			return false;
-		}
-		Log(ELogLevel::Verbose, Category, L"Successfully copied Bootstrapper executable into: '%s'", OutputPath);
-		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
+		Log(ELogLevel::Error, Category, L"Failed to make the Bootstrapper executable runnable: '%s'", Path);
 		return false;
 	}
+	if (::chmod(FsPath.c_str(), 0755) != 0)
+	{
+		FLinuxPlatform::LogErrorWithLastErrorMessage(L"Failed to make the Bootstrapper executable runnable");
+		return false;
+	}
+	return true;
 }

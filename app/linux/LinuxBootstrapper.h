@@ -9,5 +9,8 @@ class FLinuxBootstrapper : public FGenericBootstrapper
 public:
 	FLinuxBootstrapper(const std::wstring& FullCommandLine, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
-	bool TryCopyBootstrapperApp(const std::wstring& OutputPath) override;
+
+protected:
+	bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes) override;
+	bool TryMakeBootstrapperRunnable(const std::wstring& Path) override;
 };

@@ -15,30 +15,7 @@ FWindowsBootstrapper::FWindowsBootstrapper(const std::string& TelemetryBaseUrl)
 {
 }
 
-bool FWindowsBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath)
+bool FWindowsBootstrapper::TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes)
 {
-	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryCopyBootstrapperApp";
-	try
-	{
-		// The launcher travels inside the running program (the configure tool),
-		// so a tool of one build always writes the launcher of the same build.
-		std::vector<uint8_t> Bytes;
-		if (!FWindowsPlatform::TryLoadResourceData(::GetModuleHandleW(nullptr), L"BINARY", L"BOOTSTRAPPER_EXECUTABLE", Bytes))
-		{
-			Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
-			return false;
-		}
-		if (!GetPlatform()->TryWriteFile(OutputPath, Bytes))
-		{
-			Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
-			return false;
-		}
-		Log(ELogLevel::Verbose, Category, L"Successfully copied Bootstrapper executable into: '%s'", OutputPath);
-		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	return FWindowsPlatform::TryLoadResourceData(::GetModuleHandleW(nullptr), L"BINARY", L"BOOTSTRAPPER_EXECUTABLE", OutBytes);
 }

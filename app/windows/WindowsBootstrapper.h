@@ -9,5 +9,7 @@ class FWindowsBootstrapper : public FGenericBootstrapper
 public:
 	explicit FWindowsBootstrapper(const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
-	bool TryCopyBootstrapperApp(const std::wstring& OutputPath) override;
+
+protected:
+	bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes) override;
 };

@@ -17,7 +17,8 @@ public:
 	{
 	}
 
-	bool TryCopyBootstrapperApp(const std::wstring&) override { return false; }
+protected:
+	bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>&) override { return false; }
 };
 
 // The real platform services of the system the tests run on.

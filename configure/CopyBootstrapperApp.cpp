@@ -1,0 +1,39 @@
+#include "bootstrap/GenericBootstrapper.h"
+
+#include "app/Log.h"
+#include "platform/Platform.h"
+
+#include <vector>
+
+bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath)
+{
+	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryCopyBootstrapperApp";
+	try
+	{
+		// The launcher travels inside the running program (the configure tool),
+		// so a tool of one build always writes the launcher of the same build.
+		std::vector<uint8_t> Bytes;
+		if (!TryLoadEmbeddedBootstrapper(Bytes))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
+			return false;
+		}
+		if (!GetPlatform()->TryWriteFile(OutputPath, Bytes) || !TryMakeBootstrapperRunnable(OutputPath))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
+			return false;
+		}
+		Log(ELogLevel::Verbose, Category, L"Successfully copied Bootstrapper executable into: '%s'", OutputPath);
+		return true;
+	}
+	catch (...)
+	{
+		Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
+		return false;
+	}
+}
+
+bool FGenericBootstrapper::TryMakeBootstrapperRunnable(const std::wstring&)
+{
+	return true;
+}
