@@ -1,0 +1,515 @@
+#include "platform/PeResourceReader.h"
+
+#include "app/Log.h"
+#include "platform/PeHeaders.h"
+
+#include <new>
+#include <set>
+
+namespace
+{
+	constexpr const wchar_t* ParseCategory = L"PeResourceReader::TryParsePeImage";
+	constexpr const wchar_t* ReadCategory = L"PeResourceReader::TryReadResources";
+
+	constexpr uint16_t DosSignature = 0x5A4D;          // "MZ"
+	constexpr uint32_t NewHeaderOffsetField = 0x3C;    // e_lfanew
+	constexpr uint32_t NtSignature = 0x00004550;       // "PE\0\0"
+	constexpr uint32_t FileHeaderSize = 20;
+	constexpr uint32_t NumberOfSectionsField = 2;      // in the file header
+	constexpr uint32_t SizeOfOptionalHeaderField = 16; // in the file header
+	constexpr uint16_t Pe32Magic = 0x010B;
+	constexpr uint16_t Pe32PlusMagic = 0x020B;
+	// Where NumberOfRvaAndSizes and the data directories start in the optional header.
+	constexpr uint32_t Pe32DirectoryCountField = 92;
+	constexpr uint32_t Pe32PlusDirectoryCountField = 108;
+	constexpr uint32_t DataDirectoryEntrySize = 8;
+	constexpr uint32_t ResourceDirectoryIndex = 2;
+	constexpr uint32_t CertificateDirectoryIndex = 4;
+	constexpr uint32_t SectionHeaderSize = 40;
+
+	constexpr uint32_t ResourceDirectorySize = 16;
+	constexpr uint32_t ResourceEntrySize = 8;
+	constexpr uint32_t ResourceDataEntrySize = 16;
+	constexpr uint32_t HighBit = 0x80000000u;
+	// Type, name and language: a directory below the language level is not a resource.
+	constexpr int ResourceLevels = 3;
+
+	constexpr uint32_t CertificateHeaderSize = 8;
+	constexpr uint32_t CertificateAlignment = 8;
+
+	uint16_t ReadUInt16(const uint8_t* Bytes, uint64_t Offset)
+	{
+		return static_cast<uint16_t>(Bytes[Offset] | (Bytes[Offset + 1] << 8));
+	}
+
+	uint32_t ReadUInt32(const uint8_t* Bytes, uint64_t Offset)
+	{
+		return static_cast<uint32_t>(Bytes[Offset]) | (static_cast<uint32_t>(Bytes[Offset + 1]) << 8) |
+			(static_cast<uint32_t>(Bytes[Offset + 2]) << 16) | (static_cast<uint32_t>(Bytes[Offset + 3]) << 24);
+	}
+
+	// 64-bit arithmetic on 32-bit file values cannot overflow, so one comparison
+	// says whether the range lies inside the buffer.
+	bool IsInside(uint64_t Offset, uint64_t Length, size_t Size)
+	{
+		return Offset <= Size && Length <= Size - Offset;
+	}
+
+	// Resource strings are UTF-16 in the file; wchar_t is wider on some systems,
+	// where pairs of surrogates become one character.
+	std::wstring ToWide(const std::u16string& Text)
+	{
+		if constexpr (sizeof(wchar_t) == sizeof(char16_t))
+		{
+			return std::wstring(Text.begin(), Text.end());
+		}
+		else
+		{
+			std::wstring Result;
+			Result.reserve(Text.size());
+			for (size_t Index = 0; Index < Text.size(); ++Index)
+			{
+				const char32_t High = Text[Index];
+				if (High >= 0xD800 && High < 0xDC00 && Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 &&
+					Text[Index + 1] < 0xE000)
+				{
+					const char32_t Low = Text[++Index];
+					Result.push_back(static_cast<wchar_t>(0x10000 + ((High - 0xD800) << 10) + (Low - 0xDC00)));
+				}
+				else
+				{
+					Result.push_back(static_cast<wchar_t>(High));
+				}
+			}
+			return Result;
+		}
+	}
+
+	class FResourceTreeReader
+	{
+	public:
+		FResourceTreeReader(const uint8_t* InBytes, size_t InSize, FPeImage& InImage)
+			: Bytes(InBytes), Size(InSize), Image(InImage)
+		{
+		}
+
+		bool TryRead()
+		{
+			FPeResource Path;
+			return TryReadDirectory(0, 0, Path);
+		}
+
+	private:
+		const uint8_t* Bytes;
+		size_t Size;
+		FPeImage& Image;
+		std::set<uint32_t> VisitedDirectories;
+
+		// Offsets inside the tree count from its start, which lies in the
+		// section table's address space, not the file's.
+		bool TryMapTreeOffset(uint32_t TreeOffset, uint32_t Length, uint32_t& OutFileOffset)
+		{
+			const uint64_t Rva = static_cast<uint64_t>(Image.ResourceDirectory.Address) + TreeOffset;
+			if (Rva > 0xFFFFFFFFull || !TryMapRvaToFileOffset(Image, Size, static_cast<uint32_t>(Rva), Length, OutFileOffset))
+			{
+				Log(ELogLevel::Error, ParseCategory, L"Failed because a resource directory offset lies outside the file: 0x%X",
+					TreeOffset);
+				return false;
+			}
+			return true;
+		}
+
+		bool TryReadName(uint32_t TreeOffset, std::wstring& OutName)
+		{
+			uint32_t LengthOffset = 0;
+			if (!TryMapTreeOffset(TreeOffset, 2, LengthOffset))
+			{
+				return false;
+			}
+			const uint16_t Length = ReadUInt16(Bytes, LengthOffset);
+			uint32_t TextOffset = 0;
+			if (Length == 0 || !TryMapTreeOffset(TreeOffset, 2 + 2u * Length, TextOffset))
+			{
+				Log(ELogLevel::Error, ParseCategory, L"Failed because of an invalid resource name at 0x%X", TreeOffset);
+				return false;
+			}
+			std::u16string Text(Length, u'\0');
+			for (uint32_t Index = 0; Index < Length; ++Index)
+			{
+				Text[Index] = static_cast<char16_t>(ReadUInt16(Bytes, TextOffset + 2 + 2ull * Index));
+			}
+			OutName = ToWide(Text);
+			return true;
+		}
+
+		bool TryReadDataEntry(uint32_t TreeOffset, uint16_t Language, FPeResourceLanguage& OutLanguage)
+		{
+			uint32_t EntryOffset = 0;
+			if (!TryMapTreeOffset(TreeOffset, ResourceDataEntrySize, EntryOffset))
+			{
+				return false;
+			}
+			OutLanguage.Language = Language;
+			OutLanguage.DataRva = ReadUInt32(Bytes, EntryOffset);
+			OutLanguage.Size = ReadUInt32(Bytes, EntryOffset + 4);
+			OutLanguage.CodePage = ReadUInt32(Bytes, EntryOffset + 8);
+			if (!TryMapRvaToFileOffset(Image, Size, OutLanguage.DataRva, OutLanguage.Size, OutLanguage.FileOffset))
+			{
+				Log(ELogLevel::Error, ParseCategory,
+					L"Failed because resource data lies outside the file: RVA 0x%X, size 0x%X", OutLanguage.DataRva,
+					OutLanguage.Size);
+				return false;
+			}
+			return true;
+		}
+
+		// Level 0 holds types, 1 names, 2 languages; Path carries the type and
+		// name of the directories above.
+		bool TryReadDirectory(uint32_t TreeOffset, int Level, FPeResource& Path)
+		{
+			if (!VisitedDirectories.insert(TreeOffset).second)
+			{
+				Log(ELogLevel::Error, ParseCategory, L"Failed because a resource directory is reached twice: 0x%X", TreeOffset);
+				return false;
+			}
+			uint32_t HeaderOffset = 0;
+			if (!TryMapTreeOffset(TreeOffset, ResourceDirectorySize, HeaderOffset))
+			{
+				return false;
+			}
+			const uint32_t EntryCount = static_cast<uint32_t>(ReadUInt16(Bytes, HeaderOffset + 12)) + ReadUInt16(Bytes, HeaderOffset + 14);
+			uint32_t EntriesOffset = 0;
+			if (!TryMapTreeOffset(TreeOffset + ResourceDirectorySize, EntryCount * ResourceEntrySize, EntriesOffset))
+			{
+				return false;
+			}
+
+			if (Level == 2)
+			{
+				Image.Resources.push_back(FPeResource{Path.Type, Path.Name, {}});
+			}
+			for (uint32_t Index = 0; Index < EntryCount; ++Index)
+			{
+				const uint64_t Entry = EntriesOffset + static_cast<uint64_t>(Index) * ResourceEntrySize;
+				const uint32_t NameField = ReadUInt32(Bytes, Entry);
+				const uint32_t DataField = ReadUInt32(Bytes, Entry + 4);
+				FPeResourceId Id;
+				if ((NameField & HighBit) != 0)
+				{
+					if (Level == 2)
+					{
+						Log(ELogLevel::Error, ParseCategory, L"Failed because a language is given by name");
+						return false;
+					}
+					if (!TryReadName(NameField & ~HighBit, Id.Name))
+					{
+						return false;
+					}
+				}
+				else
+				{
+					Id.Id = NameField;
+				}
+
+				const bool IsDirectory = (DataField & HighBit) != 0;
+				if (IsDirectory != (Level + 1 < ResourceLevels))
+				{
+					Log(ELogLevel::Error, ParseCategory, L"Failed because the resource tree is not %i levels deep",
+						ResourceLevels);
+					return false;
+				}
+				if (Level == 0)
+				{
+					Path.Type = Id;
+				}
+				else if (Level == 1)
+				{
+					Path.Name = Id;
+				}
+				if (IsDirectory)
+				{
+					if (!TryReadDirectory(DataField & ~HighBit, Level + 1, Path))
+					{
+						return false;
+					}
+					continue;
+				}
+
+				if (Id.Id > 0xFFFF)
+				{
+					Log(ELogLevel::Error, ParseCategory, L"Failed because of an invalid resource language: 0x%X", Id.Id);
+					return false;
+				}
+				FPeResourceLanguage Language;
+				if (!TryReadDataEntry(DataField, static_cast<uint16_t>(Id.Id), Language))
+				{
+					return false;
+				}
+				Image.Resources.back().Languages.push_back(Language);
+			}
+			if (Level == 2 && EntryCount == 0)
+			{
+				// A name without languages has nothing a lookup could find.
+				Image.Resources.pop_back();
+			}
+			return true;
+		}
+	};
+
+	bool TryReadCertificates(size_t Size, const uint8_t* Bytes, FPeImage& Image)
+	{
+		const FPeDataDirectory& Directory = Image.CertificateDirectory;
+		if (Directory.Address == 0 && Directory.Size == 0)
+		{
+			return true;
+		}
+		if (!IsInside(Directory.Address, Directory.Size, Size) || Directory.Address % CertificateAlignment != 0)
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because the certificate table lies outside the file: 0x%X, size 0x%X",
+				Directory.Address, Directory.Size);
+			return false;
+		}
+		const uint64_t End = static_cast<uint64_t>(Directory.Address) + Directory.Size;
+		uint64_t Offset = Directory.Address;
+		while (Offset < End)
+		{
+			if (End - Offset < CertificateHeaderSize)
+			{
+				Log(ELogLevel::Error, ParseCategory, L"Failed because of a truncated certificate entry at 0x%X",
+					static_cast<uint32_t>(Offset));
+				return false;
+			}
+			FPeCertificate Certificate;
+			Certificate.FileOffset = static_cast<uint32_t>(Offset);
+			Certificate.Length = ReadUInt32(Bytes, Offset);
+			Certificate.Revision = ReadUInt16(Bytes, Offset + 4);
+			Certificate.Type = ReadUInt16(Bytes, Offset + 6);
+			// A length below the header would never move on to the next entry.
+			if (Certificate.Length < CertificateHeaderSize || Certificate.Length > End - Offset)
+			{
+				Log(ELogLevel::Error, ParseCategory, L"Failed because of an invalid certificate entry length at 0x%X: 0x%X",
+					Certificate.FileOffset, Certificate.Length);
+				return false;
+			}
+			Image.Certificates.push_back(Certificate);
+			Offset += (static_cast<uint64_t>(Certificate.Length) + CertificateAlignment - 1) / CertificateAlignment *
+				CertificateAlignment;
+		}
+		return true;
+	}
+
+	bool TryParseHeaders(const uint8_t* Bytes, size_t Size, FPeImage& Image)
+	{
+		if (Bytes == nullptr || !CheckExecutableFileSize(Size, ParseCategory))
+		{
+			return false;
+		}
+		const uint16_t DosMagic = ReadUInt16(Bytes, 0);
+		const uint32_t NtOffset = ReadUInt32(Bytes, NewHeaderOffsetField);
+		if (DosMagic != DosSignature || !IsInside(NtOffset, 4 + FileHeaderSize, Size) || ReadUInt32(Bytes, NtOffset) != NtSignature)
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because the file has no PE headers");
+			return false;
+		}
+		Image.NtHeadersOffset = NtOffset;
+		const uint64_t FileHeader = NtOffset + 4ull;
+		Image.Machine = ReadUInt16(Bytes, FileHeader);
+		const uint32_t SectionCount = ReadUInt16(Bytes, FileHeader + NumberOfSectionsField);
+		const uint32_t OptionalHeaderSize = ReadUInt16(Bytes, FileHeader + SizeOfOptionalHeaderField);
+		const uint64_t OptionalHeader = FileHeader + FileHeaderSize;
+		if (!IsInside(OptionalHeader, OptionalHeaderSize, Size) || OptionalHeaderSize < 2)
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because the optional header lies outside the file");
+			return false;
+		}
+		Image.OptionalHeaderOffset = static_cast<uint32_t>(OptionalHeader);
+
+		const uint16_t Magic = ReadUInt16(Bytes, OptionalHeader);
+		if (Magic != Pe32Magic && Magic != Pe32PlusMagic)
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because of an unknown optional header magic: 0x%X",
+				static_cast<uint32_t>(Magic));
+			return false;
+		}
+		Image.Is64Bit = Magic == Pe32PlusMagic;
+		const uint32_t CountField = Image.Is64Bit ? Pe32PlusDirectoryCountField : Pe32DirectoryCountField;
+		if (OptionalHeaderSize < CountField + 4)
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because the optional header is too small: 0x%X", OptionalHeaderSize);
+			return false;
+		}
+		const uint32_t DirectoryCount = ReadUInt32(Bytes, OptionalHeader + CountField);
+		const uint64_t Directories = OptionalHeader + CountField + 4;
+		if (static_cast<uint64_t>(DirectoryCount) * DataDirectoryEntrySize > OptionalHeaderSize - CountField - 4)
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because the data directories do not fit the optional header: %u",
+				DirectoryCount);
+			return false;
+		}
+		auto ReadDirectory = [&](uint32_t Index, FPeDataDirectory& OutDirectory)
+		{
+			if (Index < DirectoryCount)
+			{
+				OutDirectory.HeaderOffset = static_cast<uint32_t>(Directories + Index * DataDirectoryEntrySize);
+				OutDirectory.Address = ReadUInt32(Bytes, OutDirectory.HeaderOffset);
+				OutDirectory.Size = ReadUInt32(Bytes, OutDirectory.HeaderOffset + 4);
+			}
+		};
+		ReadDirectory(ResourceDirectoryIndex, Image.ResourceDirectory);
+		ReadDirectory(CertificateDirectoryIndex, Image.CertificateDirectory);
+
+		const uint64_t SectionTable = OptionalHeader + OptionalHeaderSize;
+		if (!IsInside(SectionTable, static_cast<uint64_t>(SectionCount) * SectionHeaderSize, Size))
+		{
+			Log(ELogLevel::Error, ParseCategory, L"Failed because the section table lies outside the file: %u sections",
+				SectionCount);
+			return false;
+		}
+		Image.SectionTableOffset = static_cast<uint32_t>(SectionTable);
+		Image.Sections.reserve(SectionCount);
+		for (uint32_t Index = 0; Index < SectionCount; ++Index)
+		{
+			const uint64_t Header = SectionTable + static_cast<uint64_t>(Index) * SectionHeaderSize;
+			FPeSection Section;
+			for (uint32_t Character = 0; Character < 8 && Bytes[Header + Character] != 0; ++Character)
+			{
+				Section.Name.push_back(static_cast<char>(Bytes[Header + Character]));
+			}
+			Section.VirtualSize = ReadUInt32(Bytes, Header + 8);
+			Section.VirtualAddress = ReadUInt32(Bytes, Header + 12);
+			Section.RawSize = ReadUInt32(Bytes, Header + 16);
+			Section.RawOffset = ReadUInt32(Bytes, Header + 20);
+			Section.HeaderOffset = static_cast<uint32_t>(Header);
+			// A later rewrite moves whole sections; one the file does not hold cannot be moved.
+			if (!IsInside(Section.RawOffset, Section.RawSize, Size))
+			{
+				Log(ELogLevel::Error, ParseCategory, L"Failed because the data of section %i lies outside the file: 0x%X, size 0x%X",
+					static_cast<int32_t>(Index), Section.RawOffset, Section.RawSize);
+				return false;
+			}
+			Image.Sections.push_back(std::move(Section));
+		}
+		return true;
+	}
+}
+
+bool TryMapRvaToFileOffset(const FPeImage& Image, size_t FileSize, uint32_t Rva, uint32_t Length, uint32_t& OutOffset)
+{
+	for (const FPeSection& Section : Image.Sections)
+	{
+		// The loader zero-fills what the raw data does not cover; there is
+		// nothing in the file to read for that part.
+		const uint32_t Extent = Section.VirtualSize != 0 ? Section.VirtualSize : Section.RawSize;
+		if (Rva < Section.VirtualAddress || Rva - Section.VirtualAddress >= Extent)
+		{
+			continue;
+		}
+		const uint64_t Within = Rva - Section.VirtualAddress;
+		if (Within + Length > Section.RawSize || !IsInside(static_cast<uint64_t>(Section.RawOffset) + Within, Length, FileSize))
+		{
+			return false;
+		}
+		OutOffset = static_cast<uint32_t>(Section.RawOffset + Within);
+		return true;
+	}
+	return false;
+}
+
+size_t GetDefaultLanguageIndex(const FPeResource& Resource)
+{
+	for (size_t Index = 0; Index < Resource.Languages.size(); ++Index)
+	{
+		if (Resource.Languages[Index].Language == 0)
+		{
+			return Index;
+		}
+	}
+	return 0;
+}
+
+bool TryParsePeImage(const uint8_t* Bytes, size_t Size, FPeImage& OutImage)
+{
+	try
+	{
+		FPeImage Image;
+		if (!TryParseHeaders(Bytes, Size, Image))
+		{
+			return false;
+		}
+		if (Image.ResourceDirectory.Address != 0 || Image.ResourceDirectory.Size != 0)
+		{
+			FResourceTreeReader Reader(Bytes, Size, Image);
+			if (!Reader.TryRead())
+			{
+				return false;
+			}
+		}
+		if (!TryReadCertificates(Size, Bytes, Image))
+		{
+			return false;
+		}
+		OutImage = std::move(Image);
+		Log(ELogLevel::Verbose, ParseCategory, L"Successfully read %i resources and %i certificates",
+			static_cast<int32_t>(OutImage.Resources.size()), static_cast<int32_t>(OutImage.Certificates.size()));
+		return true;
+	}
+	catch (const std::bad_alloc&)
+	{
+		Log(ELogLevel::Error, ParseCategory, L"Failed due to insufficient memory");
+		return false;
+	}
+	catch (const std::exception&)
+	{
+		Log(ELogLevel::Error, ParseCategory, L"Failed due to an unexpected exception");
+		return false;
+	}
+}
+
+bool TryReadResources(const uint8_t* Bytes, size_t Size, const std::vector<FPeResourceId>& Types,
+	std::vector<FPeResourceData>& OutResources)
+{
+	try
+	{
+		FPeImage Image;
+		if (!TryParsePeImage(Bytes, Size, Image))
+		{
+			Log(ELogLevel::Error, ReadCategory, L"Failed to read the PE image");
+			return false;
+		}
+		std::vector<FPeResourceData> Result;
+		for (const FPeResourceId& Type : Types)
+		{
+			for (const FPeResource& Resource : Image.Resources)
+			{
+				if (!(Resource.Type == Type) || Resource.Languages.empty())
+				{
+					continue;
+				}
+				FPeResourceData Data;
+				Data.Type = Resource.Type;
+				Data.Name = Resource.Name;
+				Data.DefaultLanguageIndex = GetDefaultLanguageIndex(Resource);
+				for (const FPeResourceLanguage& Language : Resource.Languages)
+				{
+					// The parse checked every range against the buffer.
+					const uint8_t* Start = Bytes + Language.FileOffset;
+					Data.Languages.push_back(FPeResourceLanguageData{Language.Language, std::vector<uint8_t>(Start, Start + Language.Size)});
+				}
+				Result.push_back(std::move(Data));
+			}
+		}
+		OutResources = std::move(Result);
+		Log(ELogLevel::Verbose, ReadCategory, L"Successfully read resources: %i", static_cast<int32_t>(OutResources.size()));
+		return true;
+	}
+	catch (const std::bad_alloc&)
+	{
+		Log(ELogLevel::Error, ReadCategory, L"Failed due to insufficient memory");
+		return false;
+	}
+	catch (const std::exception&)
+	{
+		Log(ELogLevel::Error, ReadCategory, L"Failed due to an unexpected exception");
+		return false;
+	}
+}

@@ -1,0 +1,212 @@
+#include "platform/PeResourceReader.h"
+#include "tests/common/LogCapture.h"
+#include "tests/peresources/PeTestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace
+{
+	void Put32(std::string& Bytes, size_t Offset, uint32_t Value)
+	{
+		for (int Index = 0; Index < 4; ++Index)
+		{
+			Bytes.at(Offset + Index) = static_cast<char>((Value >> (8 * Index)) & 0xFF);
+		}
+	}
+
+	uint32_t Get32(const std::string& Bytes, size_t Offset)
+	{
+		uint32_t Value = 0;
+		for (int Index = 3; Index >= 0; --Index)
+		{
+			Value = (Value << 8) | static_cast<uint8_t>(Bytes.at(Offset + Index));
+		}
+		return Value;
+	}
+
+	// The section holding the resource tree and the file offset of the tree's root.
+	const FPeSection& ResourceSection(const FPeImage& Image, uint32_t& OutRoot)
+	{
+		for (const FPeSection& Section : Image.Sections)
+		{
+			if (Image.ResourceDirectory.Address >= Section.VirtualAddress &&
+				Image.ResourceDirectory.Address < Section.VirtualAddress + Section.RawSize)
+			{
+				OutRoot = Section.RawOffset + (Image.ResourceDirectory.Address - Section.VirtualAddress);
+				return Section;
+			}
+		}
+		throw std::runtime_error("no resource section");
+	}
+
+	// The file offset of the second field of entry Index of the directory at TreeOffset.
+	uint32_t EntryDataField(uint32_t Root, uint32_t TreeOffset, uint32_t Index)
+	{
+		return Root + TreeOffset + 16 + 8 * Index + 4;
+	}
+
+	void ExpectRefused(const std::string& Bytes, const std::string& What)
+	{
+		FLogCapture Capture;
+		FPeImage Image;
+		EXPECT_FALSE(ParseExact(Bytes, Image)) << What;
+		EXPECT_GE(Capture.Count(ELogLevel::Error), 1u) << What;
+		std::vector<FPeResourceData> Resources;
+		EXPECT_FALSE(ReadExact(Bytes, {FPeResourceId{3, L""}}, Resources)) << What;
+	}
+}
+
+// The certificate table runs to the end of a signed file, so every shorter
+// copy misses something the reader has to look at.
+TEST(peresources_malformed, EveryTruncationOfASignedFileIsRefused)
+{
+	const std::string File = ReadFixture("signed64.dll");
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(File, Image));
+	ASSERT_EQ(static_cast<size_t>(Image.CertificateDirectory.Address) + Image.CertificateDirectory.Size, File.size());
+	FLogCapture Capture;
+	size_t Accepted = 0;
+	for (size_t Length = 0; Length < File.size(); ++Length)
+	{
+		FPeImage Cut;
+		Accepted += ParseExact(File.substr(0, Length), Cut) ? 1 : 0;
+	}
+	EXPECT_EQ(Accepted, 0u);
+	EXPECT_EQ(Capture.Count(ELogLevel::Error), File.size());
+}
+
+// Cut at every header boundary and inside every structure, up to the end of
+// the last section's data or the last resource's bytes; the 32-bit layout for
+// a change.
+TEST(peresources_malformed, EveryCutBeforeTheEndOfTheSectionsIsRefused)
+{
+	const std::string File = ReadFixture("sample32.dll");
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(File, Image));
+	ASSERT_FALSE(Image.Is64Bit);
+	size_t Needed = Image.SectionTableOffset + 40 * Image.Sections.size();
+	for (const FPeSection& Section : Image.Sections)
+	{
+		Needed = std::max<size_t>(Needed, static_cast<size_t>(Section.RawOffset) + Section.RawSize);
+	}
+	for (const FPeResource& Resource : Image.Resources)
+	{
+		for (const FPeResourceLanguage& Language : Resource.Languages)
+		{
+			Needed = std::max<size_t>(Needed, static_cast<size_t>(Language.FileOffset) + Language.Size);
+		}
+	}
+	ASSERT_LE(Needed, File.size());
+	FLogCapture Capture;
+	for (size_t Length = 0; Length < Needed; ++Length)
+	{
+		FPeImage Cut;
+		ASSERT_FALSE(ParseExact(File.substr(0, Length), Cut)) << "cut at " << Length;
+	}
+	EXPECT_EQ(Capture.Count(ELogLevel::Error), Needed);
+}
+
+TEST(peresources_malformed, OffsetsOutsideTheFileAndLoopsAreRefused)
+{
+	const std::string File = ReadFixture("signed64.dll");
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(File, Image));
+	uint32_t Root = 0;
+	const FPeSection& Section = ResourceSection(Image, Root);
+	// sample's types are 3, 10, 14, 16: the icon directory is the root's first entry.
+	const uint32_t IconDirectory = Get32(File, EntryDataField(Root, 0, 0)) & 0x7FFFFFFF;
+	const uint32_t IconName = Get32(File, EntryDataField(Root, IconDirectory, 0)) & 0x7FFFFFFF;
+	const uint32_t IconDataEntry = Root + Get32(File, EntryDataField(Root, IconName, 0));
+	// The group directory (third type) starts with MAINICON, whose name is a string.
+	const uint32_t GroupDirectory = Get32(File, EntryDataField(Root, 0, 2)) & 0x7FFFFFFF;
+	const uint32_t MainIconNameField = Root + GroupDirectory + 16;
+	ASSERT_NE(Get32(File, MainIconNameField) & 0x80000000, 0u);
+	const uint32_t NtHeaders = Image.NtHeadersOffset;
+	const uint32_t DirectoryCountField = Image.OptionalHeaderOffset + 108;
+
+	const std::vector<std::pair<std::string, std::function<void(std::string&)>>> Corruptions = {
+		{"NT headers past the end", [&](std::string& B) { Put32(B, 0x3C, static_cast<uint32_t>(B.size())); }},
+		{"NT headers at the very top", [&](std::string& B) { Put32(B, 0x3C, 0xFFFFFFF0); }},
+		{"no PE signature", [&](std::string& B) { B[NtHeaders + 1] = 'X'; }},
+		{"unknown optional header", [&](std::string& B) { B[Image.OptionalHeaderOffset] = 0x07; }},
+		{"too many data directories", [&](std::string& B) { Put32(B, DirectoryCountField, 0xFFFFFFFF); }},
+		{"too many sections", [&](std::string& B) { B[NtHeaders + 6] = B[NtHeaders + 7] = static_cast<char>(0xFF); }},
+		{"resource tree outside every section", [&](std::string& B) { Put32(B, Image.ResourceDirectory.HeaderOffset, 0x7FFFFFF0); }},
+		{"section data past the end", [&](std::string& B) { Put32(B, Section.HeaderOffset + 20, 0xFFFFFF00); }},
+		{"section data wrapping around", [&](std::string& B) { Put32(B, Section.HeaderOffset + 16, 0xFFFFFFFF); Put32(B, Section.HeaderOffset + 20, 0x200); }},
+		{"root reached again", [&](std::string& B) { Put32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000); }},
+		{"directory pointing at itself", [&](std::string& B) { Put32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000 | IconDirectory); }},
+		{"subdirectory outside the file", [&](std::string& B) { Put32(B, EntryDataField(Root, 0, 0), 0xFFFFFFFF); }},
+		{"too many entries", [&](std::string& B) { B[Root + 14] = B[Root + 15] = static_cast<char>(0xFF); }},
+		{"language level holding a directory", [&](std::string& B) { Put32(B, EntryDataField(Root, IconName, 0), 0x80000000 | IconName); }},
+		{"name string outside the file", [&](std::string& B) { Put32(B, MainIconNameField, 0xFFFFFFFF); }},
+		{"data outside the file", [&](std::string& B) { Put32(B, IconDataEntry, 0xFFFFFFF0); }},
+		{"data size wrapping around", [&](std::string& B) { Put32(B, IconDataEntry + 4, 0xFFFFFFFF); }},
+		{"certificate table past the end", [&](std::string& B) { Put32(B, Image.CertificateDirectory.HeaderOffset + 4, Image.CertificateDirectory.Size + 8); }},
+		{"certificate table not aligned", [&](std::string& B) { Put32(B, Image.CertificateDirectory.HeaderOffset, Image.CertificateDirectory.Address + 4); }},
+		{"certificate entry of length 0", [&](std::string& B) { Put32(B, Image.CertificateDirectory.Address, 0); }},
+		{"certificate entry longer than the table", [&](std::string& B) { Put32(B, Image.CertificateDirectory.Address, Image.CertificateDirectory.Size + 1); }},
+	};
+	for (const auto& [What, Corrupt] : Corruptions)
+	{
+		std::string Bytes = File;
+		Corrupt(Bytes);
+		ExpectRefused(Bytes, What);
+	}
+}
+
+// Any single byte of the headers and of the tree's directories changed: the
+// reader may accept the file, but only with ranges that lie inside it.
+TEST(peresources_malformed, ChangedHeaderAndDirectoryBytesNeverLeadOutsideTheFile)
+{
+	const std::string File = ReadFixture("sample64.dll");
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(File, Image));
+	uint32_t Root = 0;
+	ResourceSection(Image, Root);
+	uint32_t FirstData = static_cast<uint32_t>(File.size());
+	for (const FPeResource& Resource : Image.Resources)
+	{
+		for (const FPeResourceLanguage& Language : Resource.Languages)
+		{
+			FirstData = std::min(FirstData, Language.FileOffset);
+		}
+	}
+	std::vector<size_t> Offsets;
+	for (size_t Offset = 0; Offset < Image.SectionTableOffset + 40 * Image.Sections.size(); ++Offset)
+	{
+		Offsets.push_back(Offset);
+	}
+	for (size_t Offset = Root; Offset < FirstData; ++Offset)
+	{
+		Offsets.push_back(Offset);
+	}
+	FLogCapture Capture;
+	size_t Refused = 0;
+	for (size_t Offset : Offsets)
+	{
+		for (uint8_t Value : {uint8_t{0xFF}, uint8_t{0x80}, uint8_t{0x00}})
+		{
+			std::string Bytes = File;
+			Bytes[Offset] = static_cast<char>(Value);
+			FPeImage Changed;
+			if (!ParseExact(Bytes, Changed))
+			{
+				++Refused;
+				continue;
+			}
+			for (const FPeResource& Resource : Changed.Resources)
+			{
+				for (const FPeResourceLanguage& Language : Resource.Languages)
+				{
+					ASSERT_LE(static_cast<uint64_t>(Language.FileOffset) + Language.Size, Bytes.size()) << "byte " << Offset;
+				}
+			}
+		}
+	}
+	// Some of the changes must have hit something the reader checks.
+	EXPECT_GT(Refused, 0u);
+}

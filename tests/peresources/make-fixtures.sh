@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the PE files the reader tests look at, and what tools that are not
+# ours say about them.
+#   make-fixtures.sh <our fixtures> <resource test fixtures> <output folder> <windres>
+# Resource scripts are compiled by windres and linked by lld-link into
+# resource-only DLLs, 64-bit and 32-bit alike (no 32-bit C toolchain needed).
+# Each file gets <file>.list, the listing of wrestool -l. The signed copy is
+# signed with a certificate made for this run.
+set -euo pipefail
+ours=$1
+shared=$2
+out=$3
+windres=$4
+
+rm -rf "$out"
+mkdir -p "$out/icons"
+python3 "$shared/make-icons.py" "$out/icons"
+
+build() { # <script> <name> <machine>
+  "$windres" -O res -I "$out" "$1" -o "$out/$2.res"
+  lld-link /nologo /machine:"$3" /dll /noentry /out:"$out/$2.dll" "$out/$2.res"
+  rm -f "$out/$2.lib"
+  wrestool -l "$out/$2.dll" > "$out/$2.dll.list"
+}
+for script in SampleApp TargetApp; do
+  sed "s#@KVT_FIXTURE_ICON_DIR@#$out/icons#" "$shared/$script.rc.in" > "$out/$script.rc"
+done
+build "$out/SampleApp.rc" sample64 x64
+build "$out/SampleApp.rc" sample32 x86
+build "$out/TargetApp.rc" target64 x64
+build "$ours/NamedTypes.rc" named64 x64
+
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=KVT Reader Tests" \
+  -keyout "$out/signer.key" -out "$out/signer.pem" 2>/dev/null
+osslsigncode sign -certs "$out/signer.pem" -key "$out/signer.key" -n "KVT Reader Tests" \
+  -in "$out/sample64.dll" -out "$out/signed64.dll" >/dev/null
+# The copy must really be signed, or the certificate tests prove nothing.
+osslsigncode verify -CAfile "$out/signer.pem" -in "$out/signed64.dll" | grep -q "Signature verification: ok"
+wrestool -l "$out/signed64.dll" > "$out/signed64.dll.list"
