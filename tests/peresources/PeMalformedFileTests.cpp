@@ -120,6 +120,8 @@ TEST(peresources_malformed, OffsetsOutsideTheFileAndLoopsAreRefused)
 	const uint32_t IconDirectory = Get32(File, EntryDataField(Root, 0, 0)) & 0x7FFFFFFF;
 	const uint32_t IconName = Get32(File, EntryDataField(Root, IconDirectory, 0)) & 0x7FFFFFFF;
 	const uint32_t IconDataEntry = Root + Get32(File, EntryDataField(Root, IconName, 0));
+	const uint32_t IconData = Image.Resources.at(0).Languages.at(0).FileOffset;
+	ASSERT_LT(static_cast<size_t>(Section.RawOffset) + Section.RawSize, File.size());
 	// The group directory (third type) starts with MAINICON, whose name is a string.
 	const uint32_t GroupDirectory = Get32(File, EntryDataField(Root, 0, 2)) & 0x7FFFFFFF;
 	const uint32_t MainIconNameField = Root + GroupDirectory + 16;
@@ -139,10 +141,16 @@ TEST(peresources_malformed, OffsetsOutsideTheFileAndLoopsAreRefused)
 		{"section data wrapping around", [&](std::string& B) { Put32(B, Section.HeaderOffset + 16, 0xFFFFFFFF); Put32(B, Section.HeaderOffset + 20, 0x200); }},
 		{"root reached again", [&](std::string& B) { Put32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000); }},
 		{"directory pointing at itself", [&](std::string& B) { Put32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000 | IconDirectory); }},
+		// Not a loop, but shared directories would let a small file list
+		// names without end.
+		{"two types sharing one directory", [&](std::string& B) { Put32(B, EntryDataField(Root, 0, 1), 0x80000000 | IconDirectory); }},
 		{"subdirectory outside the file", [&](std::string& B) { Put32(B, EntryDataField(Root, 0, 0), 0xFFFFFFFF); }},
 		{"too many entries", [&](std::string& B) { B[Root + 14] = B[Root + 15] = static_cast<char>(0xFF); }},
 		{"language level holding a directory", [&](std::string& B) { Put32(B, EntryDataField(Root, IconName, 0), 0x80000000 | IconName); }},
 		{"name string outside the file", [&](std::string& B) { Put32(B, MainIconNameField, 0xFFFFFFFF); }},
+		// Inside the file (the certificate table follows), but not inside the section.
+		{"name longer than the file", [&](std::string& B) { B[Root + (Get32(B, MainIconNameField) & 0x7FFFFFFF)] = B[Root + (Get32(B, MainIconNameField) & 0x7FFFFFFF) + 1] = static_cast<char>(0xFF); }},
+		{"data running past its section", [&](std::string& B) { Put32(B, IconDataEntry + 4, Section.RawOffset + Section.RawSize - IconData + 8); }},
 		{"data outside the file", [&](std::string& B) { Put32(B, IconDataEntry, 0xFFFFFFF0); }},
 		{"data size wrapping around", [&](std::string& B) { Put32(B, IconDataEntry + 4, 0xFFFFFFFF); }},
 		{"certificate table past the end", [&](std::string& B) { Put32(B, Image.CertificateDirectory.HeaderOffset + 4, Image.CertificateDirectory.Size + 8); }},
