@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
   libcurl4-openssl-dev rapidjson-dev
-  icoutils osslsigncode pev  # icons, signatures and PE checks in the resource tests
+  icoutils osslsigncode pev lld  # icons, signatures, PE checks and resource-only test files
   dpkg-dev xz-utils  # apt-get source unpacks curl for the Windows libcurl
 )
 
