@@ -1,5 +1,7 @@
 #include "platform/GuidComponents.h"
 
+#include "app/Log.h"
+
 namespace
 {
 	uint32_t ReadBigEndian(const std::array<uint8_t, 16>& Bytes, size_t Offset)
@@ -12,4 +14,15 @@ namespace
 FGuidComponents SplitGuidBytes(const std::array<uint8_t, 16>& Bytes)
 {
 	return FGuidComponents{ReadBigEndian(Bytes, 0), ReadBigEndian(Bytes, 4), ReadBigEndian(Bytes, 8), ReadBigEndian(Bytes, 12)};
+}
+
+bool StoreCreatedGuid(const wchar_t* Category, const FGuidComponents& Components, uint32_t& OutA, uint32_t& OutB,
+	uint32_t& OutC, uint32_t& OutD)
+{
+	OutA = Components.A;
+	OutB = Components.B;
+	OutC = Components.C;
+	OutD = Components.D;
+	Log(ELogLevel::Verbose, Category, L"Successfully created guid components: 0x%X 0x%X 0x%X 0x%X", OutA, OutB, OutC, OutD);
+	return true;
 }

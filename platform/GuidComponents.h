@@ -18,3 +18,7 @@ struct FGuidComponents
 };
 
 FGuidComponents SplitGuidBytes(const std::array<uint8_t, 16>& Bytes);
+
+// Hands a new GUID's components out and logs them, as both systems' TryCreateGuid do.
+bool StoreCreatedGuid(const wchar_t* Category, const FGuidComponents& Components, uint32_t& OutA, uint32_t& OutB,
+	uint32_t& OutC, uint32_t& OutD);

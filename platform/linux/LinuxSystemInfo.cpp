@@ -37,13 +37,7 @@ bool FLinuxPlatform::TryCreateGuid(uint32_t& OutA, uint32_t& OutB, uint32_t& Out
 	Bytes[6] = static_cast<uint8_t>((Bytes[6] & 0x0F) | 0x40);
 	Bytes[8] = static_cast<uint8_t>((Bytes[8] & 0x3F) | 0x80);
 
-	const FGuidComponents Components = SplitGuidBytes(Bytes);
-	OutA = Components.A;
-	OutB = Components.B;
-	OutC = Components.C;
-	OutD = Components.D;
-	Log(ELogLevel::Verbose, Category, L"Successfully created guid components: 0x%X 0x%X 0x%X 0x%X", OutA, OutB, OutC, OutD);
-	return true;
+	return StoreCreatedGuid(Category, SplitGuidBytes(Bytes), OutA, OutB, OutC, OutD);
 }
 
 bool FLinuxPlatform::TryGetConsoleWidth(uint32_t& OutWidth)

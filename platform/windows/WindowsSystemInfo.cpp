@@ -42,13 +42,7 @@ bool FWindowsPlatform::TryCreateGuid(uint32_t& OutA, uint32_t& OutB, uint32_t& O
 		Log(ELogLevel::Error, Category, L"Failed to create guid with CoCreateGuid");
 		return false;
 	}
-	const FGuidComponents Components = SplitGuid(Guid);
-	OutA = Components.A;
-	OutB = Components.B;
-	OutC = Components.C;
-	OutD = Components.D;
-	Log(ELogLevel::Verbose, Category, L"Successfully created guid components: 0x%X 0x%X 0x%X 0x%X", OutA, OutB, OutC, OutD);
-	return true;
+	return StoreCreatedGuid(Category, SplitGuid(Guid), OutA, OutB, OutC, OutD);
 }
 
 bool FWindowsPlatform::TryGetConsoleWidth(uint32_t& OutWidth)
