@@ -3,6 +3,7 @@
 #include "app/Log.h"
 #include "http/HttpModule.h"
 #include "platform/Platform.h"
+#include "platform/Utf8.h"
 
 #include <chrono>
 #include <cstdio>
@@ -10,53 +11,6 @@
 namespace
 {
 	constexpr const wchar_t* RecordEventCategory = L"FGenericAnalytics::RecordEvent";
-
-	// The telemetry service expects every UTF-16 code unit encoded by itself
-	// (a surrogate pair becomes two 3-byte sequences). Wide strings are 32-bit
-	// on Linux, so split a supplementary code point into its pair first to send
-	// the same bytes from every build.
-	void AppendCodeUnit(std::string& Out, uint32_t Unit)
-	{
-		if (Unit < 0x80)
-		{
-			Out.push_back(static_cast<char>(Unit));
-		}
-		else if (Unit < 0x800)
-		{
-			Out.push_back(static_cast<char>(0xC0 | (Unit >> 6)));
-			Out.push_back(static_cast<char>(0x80 | (Unit & 0x3F)));
-		}
-		else
-		{
-			Out.push_back(static_cast<char>(0xE0 | (Unit >> 12)));
-			Out.push_back(static_cast<char>(0x80 | ((Unit >> 6) & 0x3F)));
-			Out.push_back(static_cast<char>(0x80 | (Unit & 0x3F)));
-		}
-	}
-
-	std::string ToUtf8ByCodeUnit(const std::wstring& Text)
-	{
-		std::string Out;
-		Out.reserve(Text.size());
-		for (const wchar_t Character : Text)
-		{
-			const uint32_t Value = static_cast<uint32_t>(Character);
-			if (Value > 0x10FFFF)
-			{
-				AppendCodeUnit(Out, 0xFFFD);
-			}
-			else if (Value >= 0x10000)
-			{
-				AppendCodeUnit(Out, 0xD800 | ((Value - 0x10000) >> 10));
-				AppendCodeUnit(Out, 0xDC00 | ((Value - 0x10000) & 0x3FF));
-			}
-			else
-			{
-				AppendCodeUnit(Out, Value);
-			}
-		}
-		return Out;
-	}
 
 	FAnalyticsAttribute MakeStringAttribute(const char* Name, std::string Value)
 	{
@@ -104,9 +58,9 @@ FGenericAnalytics::FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPla
 	const std::wstring& InAppVersion, const std::wstring& InAppID, const std::wstring& InAppEnvironment,
 	const std::string& InTelemetryBaseUrl)
 	: HttpModule(InHttpModule)
-	, AppVersion(ToUtf8ByCodeUnit(InAppVersion))
-	, AppID(ToUtf8ByCodeUnit(InAppID))
-	, AppEnvironment(ToUtf8ByCodeUnit(InAppEnvironment))
+	, AppVersion(EncodeUtf8ByCodeUnit(InAppVersion))
+	, AppID(EncodeUtf8ByCodeUnit(InAppID))
+	, AppEnvironment(EncodeUtf8ByCodeUnit(InAppEnvironment))
 	, Platform(InPlatform)
 	, TelemetryBaseUrl(InTelemetryBaseUrl)
 {
@@ -114,14 +68,14 @@ FGenericAnalytics::FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPla
 	UserAgent = AppID + AppVersion + " ";
 	if (Platform != nullptr)
 	{
-		UserAgent += ToUtf8ByCodeUnit(Platform->GetPlatformName());
-		UserAgent += ToUtf8ByCodeUnit(Platform->GetPlatformVersion());
+		UserAgent += EncodeUtf8ByCodeUnit(Platform->GetPlatformName());
+		UserAgent += EncodeUtf8ByCodeUnit(Platform->GetPlatformVersion());
 	}
 }
 
 void FGenericAnalytics::SetSessionId(const std::wstring& SessionId)
 {
-	SessionID = ToUtf8ByCodeUnit(SessionId);
+	SessionID = EncodeUtf8ByCodeUnit(SessionId);
 }
 
 void FGenericAnalytics::RecordEvent(const std::vector<FAnalyticsAttribute>& Attributes)

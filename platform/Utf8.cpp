@@ -177,3 +177,27 @@ std::wstring DecodeUtf8Lossless(const std::string& Bytes)
 	}
 	return Text;
 }
+
+std::string EncodeUtf8ByCodeUnit(const std::wstring& Text)
+{
+	std::string Out;
+	Out.reserve(Text.size());
+	for (const wchar_t Character : Text)
+	{
+		const uint32_t Value = static_cast<uint32_t>(Character) & (WideIsUtf16 ? 0xFFFFu : 0xFFFFFFFFu);
+		if (Value > 0x10FFFF)
+		{
+			AppendCodePoint(Out, 0xFFFD);
+		}
+		else if (Value >= 0x10000)
+		{
+			AppendCodePoint(Out, 0xD800 | ((Value - 0x10000) >> 10));
+			AppendCodePoint(Out, 0xDC00 | ((Value - 0x10000) & 0x3FF));
+		}
+		else
+		{
+			AppendCodePoint(Out, Value);
+		}
+	}
+	return Out;
+}

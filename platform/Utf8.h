@@ -20,6 +20,12 @@ std::string EncodeUtf8Lossless(const std::wstring& Text);
 // first byte of the offending sequence.
 bool TryDecodeUtf8(const std::string& Bytes, std::wstring& OutText, size_t& OutErrorOffset);
 
+// The telemetry form: every UTF-16 code unit encoded by itself, so a surrogate
+// pair becomes two 3-byte sequences. Wide strings are 32-bit on Linux, so a
+// supplementary code point is split into its pair first and every build sends
+// the same bytes; a value above U+10FFFF becomes U+FFFD.
+std::string EncodeUtf8ByCodeUnit(const std::wstring& Text);
+
 // Decoding for text that must not fail (program arguments): every byte that does
 // not start a valid sequence becomes U+FFFD.
 std::wstring DecodeUtf8Lossless(const std::string& Bytes);
