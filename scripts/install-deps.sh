@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev rapidjson-dev
   icoutils osslsigncode pev lld  # icons, signatures, PE checks and resource-only test files
   dpkg-dev xz-utils  # apt-get source unpacks curl for the Windows libcurl
+  clang libclang-rt-14-dev  # libFuzzer and the sanitizers of the PE reader's fuzz target
 )
 
 missing=()
