@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test of both builds: native, native with sanitizers,
-# and the Windows cross build under Wine. Installs what is missing first.
+# and the Windows cross build under Wine, then fuzzes the PE reader for a
+# minute. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,15 @@ for preset in windows linux linux-asan; do
     status=1
   fi
 done
+
+# The fuzz target is built with clang in a project of its own (tests/fuzz).
+echo "=== fuzz: PE reader"
+if bash scripts/fuzz.sh; then
+  summary+=("fuzz (PE reader): passed")
+else
+  summary+=("fuzz (PE reader): FAILED")
+  status=1
+fi
 
 echo
 echo "=== Summary"
