@@ -17,7 +17,13 @@ namespace
 	constexpr uint32_t FileHeaderSize = 20;
 	constexpr uint32_t NumberOfSectionsField = 2;      // in the file header
 	constexpr uint32_t SizeOfOptionalHeaderField = 16; // in the file header
+	constexpr uint32_t SymbolTablePointerField = 8;    // in the file header
 	constexpr uint16_t Pe32Magic = 0x010B;
+	// In the optional header, the same in both layouts.
+	constexpr uint32_t SectionAlignmentField = 32;
+	constexpr uint32_t FileAlignmentField = 36;
+	constexpr uint32_t SizeOfHeadersField = 60;
+	constexpr uint32_t CheckSumField = 64;
 	constexpr uint16_t Pe32PlusMagic = 0x020B;
 	// Where NumberOfRvaAndSizes and the data directories start in the optional header.
 	constexpr uint32_t Pe32DirectoryCountField = 92;
@@ -314,6 +320,7 @@ namespace
 		Image.NtHeadersOffset = NtOffset;
 		const uint64_t FileHeader = NtOffset + 4ull;
 		Image.Machine = ReadUInt16(Bytes, FileHeader);
+		Image.SymbolTableOffset = ReadUInt32(Bytes, FileHeader + SymbolTablePointerField);
 		const uint32_t SectionCount = ReadUInt16(Bytes, FileHeader + NumberOfSectionsField);
 		const uint32_t OptionalHeaderSize = ReadUInt16(Bytes, FileHeader + SizeOfOptionalHeaderField);
 		const uint64_t OptionalHeader = FileHeader + FileHeaderSize;
@@ -338,6 +345,11 @@ namespace
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the optional header is too small: 0x%X", OptionalHeaderSize);
 			return false;
 		}
+		// Both layouts put these at the same place; only what lies between differs.
+		Image.SectionAlignment = ReadUInt32(Bytes, OptionalHeader + SectionAlignmentField);
+		Image.FileAlignment = ReadUInt32(Bytes, OptionalHeader + FileAlignmentField);
+		Image.SizeOfHeaders = ReadUInt32(Bytes, OptionalHeader + SizeOfHeadersField);
+		Image.CheckSum = ReadUInt32(Bytes, OptionalHeader + CheckSumField);
 		const uint32_t DirectoryCount = ReadUInt32(Bytes, OptionalHeader + CountField);
 		const uint64_t Directories = OptionalHeader + CountField + 4;
 		if (static_cast<uint64_t>(DirectoryCount) * DataDirectoryEntrySize > OptionalHeaderSize - CountField - 4)
@@ -357,6 +369,11 @@ namespace
 		};
 		ReadDirectory(ResourceDirectoryIndex, Image.ResourceDirectory);
 		ReadDirectory(CertificateDirectoryIndex, Image.CertificateDirectory);
+		Image.Directories.resize(DirectoryCount);
+		for (uint32_t Index = 0; Index < DirectoryCount; ++Index)
+		{
+			ReadDirectory(Index, Image.Directories[Index]);
+		}
 
 		const uint64_t SectionTable = OptionalHeader + OptionalHeaderSize;
 		if (!IsInside(SectionTable, static_cast<uint64_t>(SectionCount) * SectionHeaderSize, Size))
@@ -379,6 +396,7 @@ namespace
 			Section.VirtualAddress = ReadUInt32(Bytes, Header + 12);
 			Section.RawSize = ReadUInt32(Bytes, Header + 16);
 			Section.RawOffset = ReadUInt32(Bytes, Header + 20);
+			Section.Characteristics = ReadUInt32(Bytes, Header + 36);
 			Section.HeaderOffset = static_cast<uint32_t>(Header);
 			// A later rewrite moves whole sections; one the file does not hold cannot be moved.
 			if (!IsInside(Section.RawOffset, Section.RawSize, Size))

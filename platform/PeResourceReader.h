@@ -47,6 +47,7 @@ struct FPeSection
 	uint32_t VirtualSize = 0;
 	uint32_t RawOffset = 0;
 	uint32_t RawSize = 0;
+	uint32_t Characteristics = 0;
 	uint32_t HeaderOffset = 0; // where the section's entry lies in the section table
 };
 
@@ -74,7 +75,14 @@ struct FPeImage
 	uint32_t NtHeadersOffset = 0;
 	uint32_t OptionalHeaderOffset = 0;
 	uint32_t SectionTableOffset = 0;
+	uint32_t SymbolTableOffset = 0; // PointerToSymbolTable of the file header
+	uint32_t SectionAlignment = 0;
+	uint32_t FileAlignment = 0;
+	uint32_t SizeOfHeaders = 0;
+	uint32_t CheckSum = 0;
 	std::vector<FPeSection> Sections;
+	// Every data directory the optional header has room for, in index order.
+	std::vector<FPeDataDirectory> Directories;
 	FPeDataDirectory ResourceDirectory;
 	// The certificate table's address is a file offset, unlike every other directory's.
 	FPeDataDirectory CertificateDirectory;

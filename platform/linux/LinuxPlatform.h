@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/GenericPlatform.h"
+#include "platform/ResourceRecord.h"
 
 #include <vector>
 
@@ -31,4 +32,14 @@ public:
 	// The bytes of a resource the running program carries (platform/EmbeddedResources.h).
 	// False without logging when the type or the name is empty or there is no such resource.
 	static bool TryLoadResourceData(const std::wstring& Type, const std::wstring& Name, std::vector<uint8_t>& OutBytes);
+
+	// The helpers behind TryCopyExecutableResources, over the portable PE
+	// resource editor (platform/PeResourceEditor.h); each change of a file is
+	// one complete rewrite of it.
+	static bool TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
+		std::vector<FResourceRecord>& OutRecords);
+	static std::wstring DescribeResource(const FResourceRecord& Record);
+	static bool TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records);
+	static bool TryAddResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records);
+	static bool TryRemoveAuthenticodeSignatures(const std::wstring& Path);
 };

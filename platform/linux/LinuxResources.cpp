@@ -2,7 +2,156 @@
 
 #include "app/Log.h"
 #include "platform/EmbeddedResources.h"
+#include "platform/FileNames.h"
+#include "platform/PeResourceEditor.h"
+#include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
+#include "platform/linux/LinuxFileReplace.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace
+{
+	constexpr const wchar_t* CopyCategory = L"FLinuxPlatform::TryCopyExecutableResources";
+	constexpr const wchar_t* GetCategory = L"FLinuxPlatform::TryGetResources";
+	constexpr const wchar_t* RemoveCategory = L"FLinuxPlatform::TryRemoveResources";
+	constexpr const wchar_t* AddCategory = L"FLinuxPlatform::TryAddResources";
+	constexpr const wchar_t* SignaturesCategory = L"FLinuxPlatform::TryRemoveAuthenticodeSignatures";
+
+	constexpr uint8_t ElfMagic[] = {0x7F, 'E', 'L', 'F'};
+
+	// What the resource functions of Windows would take for a type or a name:
+	// a number below 0x10000, "#" and such a number in decimal, or a string.
+	bool TryToPeResourceId(uintptr_t Id, const std::wstring& Name, FPeResourceId& OutId)
+	{
+		if (Name.empty())
+		{
+			OutId = FPeResourceId{static_cast<uint32_t>(Id), {}};
+			return Id <= 0xFFFF;
+		}
+		if (Name[0] != L'#')
+		{
+			OutId = FPeResourceId{0, Name};
+			return true;
+		}
+		uint32_t Number = 0;
+		for (size_t Index = 1; Index < Name.size(); ++Index)
+		{
+			if (Name[Index] < L'0' || Name[Index] > L'9' || Number > 0xFFFF)
+			{
+				return false;
+			}
+			Number = Number * 10 + static_cast<uint32_t>(Name[Index] - L'0');
+		}
+		OutId = FPeResourceId{Number, {}};
+		return Name.size() > 1 && Number <= 0xFFFF;
+	}
+
+	// Reads the file and its resources as the loader would see them; on
+	// failure OutError holds what to report with the caller's message.
+	bool TryLoadEditor(const std::wstring& Path, FPeResourceEditor& OutEditor, const wchar_t* Category, int& OutError)
+	{
+		std::filesystem::path FsPath;
+		if (!TryToFileSystemPath(Path, FsPath))
+		{
+			OutError = EINVAL;
+			return false;
+		}
+		std::vector<uint8_t> Bytes;
+		OutError = ReadWholeFile(FsPath, Bytes);
+		if (OutError != 0)
+		{
+			return false;
+		}
+		if (Bytes.size() >= sizeof(ElfMagic) && std::memcmp(Bytes.data(), ElfMagic, sizeof(ElfMagic)) == 0)
+		{
+			Log(ELogLevel::Error, Category,
+				L"Failed because '%s' is a Linux executable, which carries no icon or version resources", Path);
+			OutError = ENOEXEC;
+			return false;
+		}
+		if (!OutEditor.TryLoad(Bytes.data(), Bytes.size()))
+		{
+			OutError = ENOEXEC;
+			return false;
+		}
+		return true;
+	}
+
+	// Builds the changed file and puts it in the place of the old one.
+	int CommitEditor(const std::wstring& Path, const FPeResourceEditor& Editor)
+	{
+		std::vector<uint8_t> Bytes;
+		std::filesystem::path FsPath;
+		if (!Editor.TryBuild(Bytes))
+		{
+			return ENOEXEC;
+		}
+		return TryToFileSystemPath(Path, FsPath) ? ReplaceFileContents(FsPath, Bytes) : EINVAL;
+	}
+
+	// One update of the file's resources, written only when every single
+	// change went in: a half-applied update would leave icons without their
+	// group or a group pointing at icons that are gone.
+	bool TryUpdateResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records, bool bAdd,
+		const wchar_t* Category, const FResourceUpdateTexts& Texts)
+	{
+		try
+		{
+			Log(ELogLevel::Verbose, Category, Texts.Trying, Path);
+			FPeResourceEditor Editor;
+			int Error = 0;
+			if (!TryLoadEditor(Path, Editor, Category, Error))
+			{
+				FLinuxPlatform::LogErrorWithErrorCode(Texts.BeginFailure, static_cast<uint32_t>(Error));
+				return false;
+			}
+			for (const FResourceRecord& Record : Records)
+			{
+				Log(ELogLevel::Verbose, Category, Texts.PerRecord, DescribeResourceRecord(Record));
+				FPeResourceId Type;
+				FPeResourceId Name;
+				const bool bValid = TryToPeResourceId(Record.TypeId, Record.TypeName, Type) &&
+					TryToPeResourceId(Record.NameId, Record.Name, Name) && (!bAdd || Record.Data);
+				for (const uint16_t Language : Record.Languages)
+				{
+					if (!bValid)
+					{
+						FLinuxPlatform::LogErrorWithErrorCode(FormatString(Texts.PerLanguageFailure, Language), EINVAL);
+						return false;
+					}
+					// Every language gets the same bytes: those of the default language.
+					// Removing a version the file does not have leaves nothing to do.
+					if (bAdd)
+					{
+						Editor.SetResource(Type, Name, Language, std::vector<uint8_t>(Record.Data->begin(),
+							Record.Data->begin() + std::min<size_t>(Record.Size, Record.Data->size())));
+					}
+					else
+					{
+						Editor.DeleteResource(Type, Name, Language);
+					}
+				}
+			}
+			const int CommitError = CommitEditor(Path, Editor);
+			if (CommitError != 0)
+			{
+				FLinuxPlatform::LogErrorWithErrorCode(Texts.EndFailure, static_cast<uint32_t>(CommitError));
+				return false;
+			}
+			Log(ELogLevel::Verbose, Category, Texts.Success);
+			return true;
+		}
+		catch (...)
+		{
+			LogCurrentException(Category);
+			return false;
+		}
+	}
+}
 
 bool FLinuxPlatform::TryLoadResourceData(const std::wstring& Type, const std::wstring& Name, std::vector<uint8_t>& OutBytes)
 {
@@ -24,15 +173,134 @@ bool FLinuxPlatform::TryLoadResourceData(const std::wstring& Type, const std::ws
 	}
 }
 
+std::wstring FLinuxPlatform::DescribeResource(const FResourceRecord& Record)
+{
+	return DescribeResourceRecord(Record);
+}
+
+bool FLinuxPlatform::TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
+	std::vector<FResourceRecord>& OutRecords)
+{
+	try
+	{
+		Log(ELogLevel::Verbose, GetCategory, L"Trying to get resources from path: '%s'", Path);
+		OutRecords.clear();
+
+		FPeResourceEditor Editor;
+		int Error = 0;
+		if (!TryLoadEditor(Path, Editor, GetCategory, Error))
+		{
+			LogErrorWithErrorCode(L"Failed to load path", static_cast<uint32_t>(Error));
+			return false;
+		}
+		const FPeImage& Image = Editor.GetImage();
+		std::vector<FResourceRecord> Found;
+		for (const uintptr_t Type : Types)
+		{
+			// Within a type the names come in directory order, as the system enumerates them.
+			for (const FPeResource& Resource : Image.Resources)
+			{
+				if (Resource.Type.IsNamed() || Resource.Type.Id != Type || Resource.Languages.empty())
+				{
+					continue;
+				}
+				FResourceRecord Record;
+				Record.TypeId = Type;
+				Record.NameId = Resource.Name.IsNamed() ? 0 : Resource.Name.Id;
+				Record.Name = Resource.Name.Name;
+				const FPeResourceLanguage& Default = Resource.Languages[GetDefaultLanguageIndex(Resource)];
+				const uint8_t* Start = Editor.GetFileBytes().data() + Default.FileOffset;
+				Record.Data = std::make_shared<const std::vector<uint8_t>>(Start, Start + Default.Size);
+				Record.Size = Default.Size;
+				for (const FPeResourceLanguage& Language : Resource.Languages)
+				{
+					Record.Languages.push_back(Language.Language);
+				}
+				Found.push_back(std::move(Record));
+			}
+		}
+		for (FResourceRecord& Record : Found)
+		{
+			Log(ELogLevel::Verbose, GetCategory, L"Found resource: %s", DescribeResource(Record));
+			OutRecords.push_back(std::move(Record));
+		}
+		Log(ELogLevel::Verbose, GetCategory, L"Successfully found resources: %d", static_cast<int32_t>(OutRecords.size()));
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(GetCategory);
+		return false;
+	}
+}
+
+bool FLinuxPlatform::TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
+{
+	return TryUpdateResources(Path, Records, false, RemoveCategory, RemoveResourceTexts);
+}
+
+bool FLinuxPlatform::TryAddResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
+{
+	return TryUpdateResources(Path, Records, true, AddCategory, AddResourceTexts);
+}
+
+bool FLinuxPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
+{
+	try
+	{
+		// The messages name the Windows functions whose work this does, so
+		// that a log reads the same whichever system configured the file.
+		std::filesystem::path FsPath;
+		if (!TryToFileSystemPath(Path, FsPath))
+		{
+			LogErrorWithErrorCode(L"CreateFile failed", EINVAL);
+			return false;
+		}
+		if (::access(FsPath.c_str(), R_OK | W_OK) != 0)
+		{
+			LogErrorWithLastErrorMessage(L"CreateFile failed");
+			return false;
+		}
+		FPeResourceEditor Editor;
+		int Error = 0;
+		if (!TryLoadEditor(Path, Editor, SignaturesCategory, Error))
+		{
+			LogErrorWithErrorCode(Error == ENOEXEC ? L"ImageEnumerateCertificates failed" : L"CreateFile failed",
+				static_cast<uint32_t>(Error));
+			return false;
+		}
+		if (Editor.GetCertificateCount() == 0)
+		{
+			return true;
+		}
+		// Removing an entry moves the rest up one index, so the first one goes
+		// until none are left; the file is written once.
+		while (Editor.GetCertificateCount() > 0)
+		{
+			if (!Editor.TryRemoveCertificate(0))
+			{
+				LogErrorWithErrorCode(L"ImageRemoveCertificate failed", EINVAL);
+				return false;
+			}
+		}
+		const int CommitError = CommitEditor(Path, Editor);
+		if (CommitError != 0)
+		{
+			LogErrorWithErrorCode(L"ImageRemoveCertificate failed", static_cast<uint32_t>(CommitError));
+			return false;
+		}
+		return true;
+	}
+	catch (...)
+	{
+		LogCurrentException(SignaturesCategory);
+		return false;
+	}
+}
+
 bool FLinuxPlatform::TryCopyExecutableResources(const std::wstring& SourcePath, const std::wstring& TargetPath)
 {
-	constexpr const wchar_t* Category = L"FLinuxPlatform::TryCopyExecutableResources";
-	Log(ELogLevel::Verbose, Category, L"Trying to copy resources from '%s' to '%s'", SourcePath, TargetPath);
-	// Linux programs carry no icons or version resources, and rewriting the
-	// resource section of a Windows file has no tool here yet.
-	Log(ELogLevel::Error, Category,
-		L"Failed because this system has no resource editor for executables yet: icons and version information cannot "
-		L"be copied into '%s'",
-		TargetPath);
-	return false;
+	return RunResourceCopy(FResourceCopySteps{CopyCategory, &TryGetResources, &TryRemoveResources, &TryAddResources,
+							   &TryRemoveAuthenticodeSignatures},
+		SourcePath, TargetPath);
 }

@@ -2,7 +2,7 @@
 
 #include "platform/GenericPlatform.h"
 #include "platform/windows/WindowsHeaders.h"
-#include "platform/windows/WindowsResources.h"
+#include "platform/ResourceRecord.h"
 
 #include <vector>
 

@@ -1,6 +1,7 @@
 #include "platform/windows/WindowsPlatform.h"
 
 #include "app/Log.h"
+#include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/windows/WindowsHandles.h"
 
@@ -47,39 +48,24 @@ namespace
 		return !Name.empty() && Name == Value;
 	}
 
-	std::wstring DescribeResourceId(uintptr_t Id, const std::wstring& Name)
-	{
-		return Name.empty() ? FormatString(L"%Xh", static_cast<uint32_t>(Id)) : FormatString(L"'%s'", Name);
-	}
-
-	struct FUpdateTexts
-	{
-		const wchar_t* Category;
-		const wchar_t* Trying;
-		const wchar_t* PerRecord;
-		const wchar_t* PerLanguageFailure;
-		const wchar_t* EndFailure;
-		const wchar_t* Success;
-	};
-
 	// One update of the file's resources, committed only when every single
 	// change went in: a half-applied update would leave icons without their
 	// group or a group pointing at icons that are gone.
 	bool TryUpdateResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records, bool bAdd,
-		const FUpdateTexts& Texts)
+		const wchar_t* Category, const FResourceUpdateTexts& Texts)
 	{
 		try
 		{
-			Log(ELogLevel::Verbose, Texts.Category, Texts.Trying, Path);
+			Log(ELogLevel::Verbose, Category, Texts.Trying, Path);
 			FScopedResourceUpdate Update(::BeginUpdateResourceW(Path.c_str(), FALSE));
 			if (!Update.IsValid())
 			{
-				FWindowsPlatform::LogErrorWithLastErrorMessage(L" Failed to begin updating resources");
+				FWindowsPlatform::LogErrorWithLastErrorMessage(Texts.BeginFailure);
 				return false;
 			}
 			for (const FResourceRecord& Record : Records)
 			{
-				Log(ELogLevel::Verbose, Texts.Category, Texts.PerRecord, FWindowsPlatform::DescribeResource(Record));
+				Log(ELogLevel::Verbose, Category, Texts.PerRecord, FWindowsPlatform::DescribeResource(Record));
 				for (const uint16_t Language : Record.Languages)
 				{
 					// Every language gets the same bytes: those of the default language.
@@ -100,12 +86,12 @@ namespace
 				FWindowsPlatform::LogErrorWithLastErrorMessage(Texts.EndFailure);
 				return false;
 			}
-			Log(ELogLevel::Verbose, Texts.Category, Texts.Success);
+			Log(ELogLevel::Verbose, Category, Texts.Success);
 			return true;
 		}
 		catch (...)
 		{
-			LogCurrentException(Texts.Category);
+			LogCurrentException(Category);
 			return false;
 		}
 	}
@@ -145,8 +131,7 @@ bool FWindowsPlatform::TryLoadResourceData(HMODULE Module, const std::wstring& T
 
 std::wstring FWindowsPlatform::DescribeResource(const FResourceRecord& Record)
 {
-	return FormatString(L"Type=%s, Name=%s", DescribeResourceId(Record.TypeId, Record.TypeName),
-		DescribeResourceId(Record.NameId, Record.Name));
+	return DescribeResourceRecord(Record);
 }
 
 BOOL CALLBACK FWindowsPlatform::EnumResourceNamesCallback(HMODULE Module, LPCWSTR Type, LPWSTR Name, LONG_PTR Parameter)
@@ -262,16 +247,12 @@ bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vect
 
 bool FWindowsPlatform::TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
 {
-	return TryUpdateResources(Path, Records, false,
-		FUpdateTexts{RemoveCategory, L" Trying to remove resources from path: '%s'", L" Removing resource: %s",
-			L" Failed to remove for language: 0x%X", L" Failed to end updating resources", L" Successfully removed resources"});
+	return TryUpdateResources(Path, Records, false, RemoveCategory, RemoveResourceTexts);
 }
 
 bool FWindowsPlatform::TryAddResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
 {
-	return TryUpdateResources(Path, Records, true,
-		FUpdateTexts{AddCategory, L"Trying to add resources to path: '%s'", L"Adding resource: %s",
-			L"Failed to add for language: 0x%X", L"Failed to end updating resources", L"Successfully added resources"});
+	return TryUpdateResources(Path, Records, true, AddCategory, AddResourceTexts);
 }
 
 bool FWindowsPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
@@ -326,72 +307,7 @@ bool FWindowsPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
 
 bool FWindowsPlatform::TryCopyExecutableResources(const std::wstring& SourcePath, const std::wstring& TargetPath)
 {
-	try
-	{
-		Log(ELogLevel::Verbose, CopyCategory, L"Trying to copy resources from '%s' to '%s'", SourcePath, TargetPath);
-		const std::vector<uintptr_t> Types(std::begin(CopiedResourceTypes), std::end(CopiedResourceTypes));
-
-		Log(ELogLevel::Verbose, CopyCategory, L"Getting resources from source path: '%s'", SourcePath);
-		std::vector<FResourceRecord> SourceRecords;
-		if (!TryGetResources(SourcePath, Types, SourceRecords))
-		{
-			Log(ELogLevel::Error, CopyCategory, L"Failed to get resources from source path: '%s'", SourcePath);
-			return false;
-		}
-
-		Log(ELogLevel::Verbose, CopyCategory, L"Getting resources from target path: '%s'", TargetPath);
-		std::vector<FResourceRecord> TargetRecords;
-		if (!TryGetResources(TargetPath, Types, TargetRecords))
-		{
-			Log(ELogLevel::Error, CopyCategory, L"Failed to get resources from target path: '%s'", TargetPath);
-			return false;
-		}
-
-		// The signatures go before the resources change as well: a resource
-		// update that grows the file leaves the certificate table where it was,
-		// and the table is then corrupt rather than merely invalid.
-		const auto TryRemoveSignatures = [&TargetPath]
-		{
-			Log(ELogLevel::Verbose, CopyCategory, L"Removing Authenticode signatures: '%s'", TargetPath);
-			if (!TryRemoveAuthenticodeSignatures(TargetPath))
-			{
-				Log(ELogLevel::Error, CopyCategory, L"Failed to remove Authenticode signatures: '%s'", TargetPath);
-				return false;
-			}
-			return true;
-		};
-		if (!TryRemoveSignatures())
-		{
-			return false;
-		}
-
-		Log(ELogLevel::Verbose, CopyCategory, L"Removing resources from target path: '%s'", TargetPath);
-		if (!TryRemoveResources(TargetPath, TargetRecords))
-		{
-			Log(ELogLevel::Error, CopyCategory, L"Failed to remove resources from target path: '%s'", TargetPath);
-			return false;
-		}
-
-		Log(ELogLevel::Verbose, CopyCategory, L"Adding resources to target path: '%s'", TargetPath);
-		if (!TryAddResources(TargetPath, SourceRecords))
-		{
-			Log(ELogLevel::Error, CopyCategory, L"Failed to add source resources to target path: '%s'", TargetPath);
-			return false;
-		}
-
-		// Finds none after the removal above; kept so that the file that leaves
-		// here never carries a signature, whatever the updates did.
-		if (!TryRemoveSignatures())
-		{
-			return false;
-		}
-
-		Log(ELogLevel::Verbose, CopyCategory, L"Successfully copied resources");
-		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(CopyCategory);
-		return false;
-	}
+	return RunResourceCopy(FResourceCopySteps{CopyCategory, &TryGetResources, &TryRemoveResources, &TryAddResources,
+							   &TryRemoveAuthenticodeSignatures},
+		SourcePath, TargetPath);
 }

@@ -28,15 +28,33 @@ TEST(LinuxResources, LoadsCarriedBytesAndRefusesQuietly)
 	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
 }
 
-TEST(LinuxResources, CopyFailsNamingTheMissingEditorAndLeavesTheTarget)
+TEST(LinuxResources, CopyRefusesWhatIsNoWindowsExecutableAndLeavesTheTarget)
 {
 	FTempDirectory Directory;
-	WriteFileBytes(Directory.Path() / "source", "source bytes");
-	WriteFileBytes(Directory.Path() / "target", "target bytes");
+	WriteFileBytes(Directory.Path() / "notes.txt", "no executable here");
+	const std::string Elf("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0 and the rest of a Linux program", 48);
+	WriteFileBytes(Directory.Path() / "launcher", Elf);
 	FLogCapture Capture;
 	FLinuxPlatform Platform;
-	EXPECT_FALSE(Platform.TryCopyExecutableResources(Directory.Wide(L"source"), Directory.Wide(L"target")));
-	ASSERT_EQ(Capture.Count(ELogLevel::Error), 1u);
-	EXPECT_NE(Capture.Dump().find(L"no resource editor for executables"), std::wstring::npos) << Capture.Dump();
-	EXPECT_EQ(ReadFileBytes(Directory.Path() / "target"), "target bytes");
+
+	EXPECT_FALSE(Platform.TryCopyExecutableResources(Directory.Wide(L"notes.txt"), Directory.Wide(L"launcher")));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FLinuxPlatform::TryCopyExecutableResources",
+		L"Failed to get resources from source path: '" + Directory.Wide(L"notes.txt") + L"'"))
+		<< Capture.Dump();
+	EXPECT_NE(Capture.Dump().find(L"Failed to load path: ErrorCode=0x8 (8)"), std::wstring::npos) << Capture.Dump();
+
+	// A Linux launcher as the target: the user learns why, not only that it failed.
+	Capture.Clear();
+	std::vector<FResourceRecord> Records(1);
+	EXPECT_FALSE(FLinuxPlatform::TryGetResources(Directory.Wide(L"launcher"), {3, 14, 16}, Records));
+	EXPECT_TRUE(Records.empty());
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FLinuxPlatform::TryGetResources",
+		L"Failed because '" + Directory.Wide(L"launcher") +
+			L"' is a Linux executable, which carries no icon or version resources"))
+		<< Capture.Dump();
+	EXPECT_EQ(ReadFileBytes(Directory.Path() / "launcher"), Elf);
+
+	Capture.Clear();
+	EXPECT_FALSE(FLinuxPlatform::TryRemoveAuthenticodeSignatures(Directory.Wide(L"missing.exe")));
+	EXPECT_NE(Capture.Dump().find(L"CreateFile failed: ErrorCode=0x2 (2)"), std::wstring::npos) << Capture.Dump();
 }

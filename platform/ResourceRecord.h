@@ -24,3 +24,6 @@ struct FResourceRecord
 // What the configure tool takes from the application: icons, their groups and
 // the version information, in the order they are enumerated.
 inline constexpr uintptr_t CopiedResourceTypes[] = {3, 14, 16}; // RT_ICON, RT_GROUP_ICON, RT_VERSION
+
+// "Type=<type>, Name=<name>", each a number as "%Xh" or a string as "'%s'".
+std::wstring DescribeResourceRecord(const FResourceRecord& Record);

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "platform/PeResourceReader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// Changes the resources and the certificate table of a PE32 or PE32+ file in
+// memory, for systems that have no resource functions of their own. The
+// file's bytes go in, the edits are collected, and TryBuild hands out the
+// bytes of the changed file; nothing is written anywhere.
+//
+// What the build keeps: every byte of the headers and sections it does not
+// rewrite, and the data appended after the last section (an installer's
+// payload, the certificate table) byte for byte. What it rewrites when the
+// resources changed: a new resource section, in place when the old one is the
+// last section and holds nothing else, else as a new last section; the
+// section table, the resource directory entry, SizeOfImage,
+// SizeOfInitializedData, the offsets of the certificate table and of a COFF
+// symbol table behind the sections, and the checksum when the file had one.
+class FPeResourceEditor
+{
+public:
+	// Takes a copy of the file's bytes and reads every resource of it. False
+	// (logged) when the bytes are not a PE image this editor can read.
+	bool TryLoad(const uint8_t* Bytes, size_t Size);
+
+	const FPeImage& GetImage() const { return Image; }
+	// The file as loaded, with the certificate entries removed so far.
+	const std::vector<uint8_t>& GetFileBytes() const { return File; }
+
+	// Whether the file holds this language version of a type and name.
+	bool HasResource(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language) const;
+	// Removes one language version; false when there was none.
+	bool DeleteResource(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language);
+	// Adds one language version, replacing one of the same type, name and language.
+	void SetResource(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language, std::vector<uint8_t> Bytes);
+
+	size_t GetCertificateCount() const { return Image.Certificates.size(); }
+	// Removes the entry at this index; the entries behind it move up one index,
+	// and a table left empty is removed with its directory entry. False
+	// (logged) for an index past the end.
+	bool TryRemoveCertificate(size_t Index);
+
+	// The bytes of the changed file. The result is read back before it is
+	// handed out: it must parse and hold exactly the resources asked for.
+	bool TryBuild(std::vector<uint8_t>& OutBytes) const;
+
+	// The checksum the loader and the signing tools compute over a whole file
+	// (the checksum field itself counts as zero).
+	static uint32_t ComputeCheckSum(const uint8_t* Bytes, size_t Size, uint32_t CheckSumOffset);
+
+	// Directory order: named entries first, ordered as the loader's binary
+	// search expects (letter case ignored), then numbers in increasing order.
+	static bool IsBeforeInDirectory(const FPeResourceId& Left, const FPeResourceId& Right);
+
+private:
+	struct FIdOrder
+	{
+		bool operator()(const FPeResourceId& Left, const FPeResourceId& Right) const
+		{
+			return IsBeforeInDirectory(Left, Right);
+		}
+	};
+	struct FLanguageVersion
+	{
+		std::vector<uint8_t> Bytes;
+		uint32_t CodePage = 0;
+		bool operator==(const FLanguageVersion& Other) const = default;
+	};
+	using FLanguageMap = std::map<uint16_t, FLanguageVersion>;
+	using FNameMap = std::map<FPeResourceId, FLanguageMap, FIdOrder>;
+	using FTypeMap = std::map<FPeResourceId, FNameMap, FIdOrder>;
+
+	// Where the new resource section goes.
+	struct FSectionPlan
+	{
+		bool bInPlace = false;
+		size_t SectionIndex = 0; // the section rewritten in place, or the new one's index
+		uint32_t Rva = 0;
+		uint32_t RawOffset = 0;
+		uint32_t EndOfSections = 0; // where the data appended to the file starts
+	};
+
+	bool TryPlanResourceSection(FSectionPlan& OutPlan) const;
+	bool TryBuildResourceSection(uint32_t SectionRva, std::vector<uint8_t>& OutSection) const;
+	bool TryLayOutFile(const FSectionPlan& Plan, const std::vector<uint8_t>& Section, std::vector<uint8_t>& OutBytes) const;
+	static bool TryCollectResources(const uint8_t* Bytes, size_t Size, const FPeImage& Image, FTypeMap& OutResources);
+	bool IsReadBackSound(const std::vector<uint8_t>& Bytes) const;
+
+	std::vector<uint8_t> File;
+	FPeImage Image;
+	FTypeMap Resources;
+	bool bResourcesChanged = false;
+};
