@@ -84,11 +84,6 @@ namespace
 		return Result;
 	}
 
-	uint32_t UpperCase(uint32_t CodeUnit)
-	{
-		return CodeUnit >= 'a' && CodeUnit <= 'z' ? CodeUnit - ('a' - 'A') : CodeUnit;
-	}
-
 	bool IsNamedEntry(const FPeResourceId& Id) { return Id.IsNamed(); }
 	bool IsNamedEntry(uint16_t) { return false; } // languages are numbers only
 
@@ -110,19 +105,10 @@ bool FPeResourceEditor::IsBeforeInDirectory(const FPeResourceId& Left, const FPe
 	{
 		return Left.Id < Right.Id;
 	}
-	// The loader upper-cases the name it looks for and compares without
-	// regard to case; names that differ in case only keep a fixed order.
-	const std::u16string LeftText = ToUtf16(Left.Name);
-	const std::u16string RightText = ToUtf16(Right.Name);
-	const bool bLess = std::lexicographical_compare(LeftText.begin(), LeftText.end(), RightText.begin(), RightText.end(),
-		[](char16_t A, char16_t B) { return UpperCase(A) < UpperCase(B); });
-	const bool bGreater = std::lexicographical_compare(RightText.begin(), RightText.end(), LeftText.begin(), LeftText.end(),
-		[](char16_t A, char16_t B) { return UpperCase(A) < UpperCase(B); });
-	if (bLess || bGreater)
-	{
-		return bLess;
-	}
-	return LeftText < RightText;
+	// The loader upper-cases the name it looks for and then compares code
+	// unit by code unit, so its binary search wants this order. (A name stored
+	// in lower case is never found by name; resource compilers store upper case.)
+	return ToUtf16(Left.Name) < ToUtf16(Right.Name);
 }
 
 uint32_t FPeResourceEditor::ComputeCheckSum(const uint8_t* Bytes, size_t Size, uint32_t CheckSumOffset)

@@ -53,7 +53,7 @@ public:
 	static uint32_t ComputeCheckSum(const uint8_t* Bytes, size_t Size, uint32_t CheckSumOffset);
 
 	// Directory order: named entries first, ordered as the loader's binary
-	// search expects (letter case ignored), then numbers in increasing order.
+	// search expects (by UTF-16 code unit), then numbers in increasing order.
 	static bool IsBeforeInDirectory(const FPeResourceId& Left, const FPeResourceId& Right);
 
 private:

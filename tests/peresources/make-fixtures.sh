@@ -37,3 +37,13 @@ osslsigncode sign -certs "$out/signer.pem" -key "$out/signer.key" -n "KVT Reader
 # The copy must really be signed, or the certificate tests prove nothing.
 osslsigncode verify -CAfile "$out/signer.pem" -in "$out/signed64.dll" | grep -q "Signature verification: ok"
 wrestool -l "$out/signed64.dll" > "$out/signed64.dll.list"
+
+# Several sections with the resources in the middle, as linkers lay out real
+# programs: a pointer in .data gives the file base relocations, which lld-link
+# puts in a .reloc section behind .rsrc.
+as=${windres%windres}as
+printf '.data\nvalue: .quad value\n' > "$out/pointer.s"
+"$as" -o "$out/pointer.o" "$out/pointer.s"
+lld-link /nologo /machine:x64 /dll /noentry /out:"$out/sections64.dll" "$out/sample64.res" "$out/pointer.o"
+rm -f "$out/sections64.lib"
+wrestool -l "$out/sections64.dll" > "$out/sections64.dll.list"

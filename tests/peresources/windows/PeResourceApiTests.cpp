@@ -1,4 +1,6 @@
+#include "platform/PeResourceEditor.h"
 #include "platform/PeResourceReader.h"
+#include "tests/common/TestFiles.h"
 #include "tests/peresources/PeTestImages.h"
 
 #include <gtest/gtest.h>
@@ -51,4 +53,52 @@ TEST(peresources_windows, EveryLanguageHoldsTheBytesTheSystemFinds)
 		}
 		FreeLibrary(Module);
 	}
+}
+
+// What the editor writes, the system's loader finds: in a new last section
+// behind the relocations, with string names looked up in any letter case
+// (the loader upper-cases what it is asked for; names are stored upper-case).
+TEST(peresources_windows, TheLoaderFindsWhatTheEditorWrote)
+{
+	const std::string Before = ReadFixture("sections64.dll");
+	FPeResourceEditor Editor;
+	ASSERT_TRUE(Editor.TryLoad(reinterpret_cast<const uint8_t*>(Before.data()), Before.size()));
+	const FPeResourceId Data{10, L""};
+	const std::vector<std::pair<std::wstring, uint8_t>> Named = {{L"ZULU", 1}, {L"A_B", 2}, {L"MIKE", 3}, {L"AB", 4}, {L"ABC", 5}, {L"B", 6}};
+	for (const auto& [Name, Byte] : Named)
+	{
+		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, std::vector<uint8_t>(3, Byte));
+	}
+	Editor.SetResource(Data, FPeResourceId{900, L""}, 0x407, {9, 9});
+	std::vector<uint8_t> Built;
+	ASSERT_TRUE(Editor.TryBuild(Built));
+
+	FTempDirectory Directory;
+	WriteFileBytes(Directory.Path() / "edited.dll", std::string(Built.begin(), Built.end()));
+	const HMODULE Module = LoadLibraryExW(Directory.Wide(L"edited.dll").c_str(), nullptr,
+		LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+	ASSERT_NE(Module, nullptr) << GetLastError();
+	for (const auto& [Name, Byte] : Named)
+	{
+		std::wstring Lower = Name;
+		for (wchar_t& Character : Lower)
+		{
+			Character = static_cast<wchar_t>(towlower(Character));
+		}
+		for (const std::wstring& Asked : {Name, Lower})
+		{
+			const HRSRC Found = FindResourceW(Module, Asked.c_str(), MAKEINTRESOURCEW(10));
+			ASSERT_NE(Found, nullptr) << "name " << std::string(Asked.begin(), Asked.end());
+			ASSERT_EQ(SizeofResource(Module, Found), 3u);
+			const uint8_t* Bytes = static_cast<const uint8_t*>(LockResource(LoadResource(Module, Found)));
+			ASSERT_NE(Bytes, nullptr);
+			EXPECT_EQ(Bytes[0], Byte);
+		}
+	}
+	const HRSRC Numbered = FindResourceExW(Module, MAKEINTRESOURCEW(10), MAKEINTRESOURCEW(900), 0x407);
+	ASSERT_NE(Numbered, nullptr);
+	EXPECT_EQ(SizeofResource(Module, Numbered), 2u);
+	// The icons the file had are still found where the new section put them.
+	EXPECT_NE(FindResourceW(Module, L"MAINICON", MAKEINTRESOURCEW(14)), nullptr);
+	FreeLibrary(Module);
 }

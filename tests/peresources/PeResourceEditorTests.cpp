@@ -1,0 +1,352 @@
+#include "platform/PeResourceEditor.h"
+#include "tests/common/LogCapture.h"
+#include "tests/peresources/PeTestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace
+{
+	const FPeResourceId Icon{3, L""};
+	const FPeResourceId GroupIcon{14, L""};
+	const FPeResourceId Version{16, L""};
+	const FPeResourceId Data{10, L""};
+
+	using FKey = std::tuple<uint32_t, std::wstring, uint32_t, std::wstring, uint16_t>;
+	using FContents = std::map<FKey, std::string>;
+
+	FKey KeyOf(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language)
+	{
+		return {Type.Id, Type.Name, Name.Id, Name.Name, Language};
+	}
+
+	// Every language version of every resource of a file, read by the reader
+	// from a buffer of exactly the file's size.
+	FContents ReadContents(const std::string& File)
+	{
+		FContents Contents;
+		FPeImage Image;
+		EXPECT_TRUE(ParseExact(File, Image));
+		for (const FPeResource& Resource : Image.Resources)
+		{
+			for (const FPeResourceLanguage& Language : Resource.Languages)
+			{
+				Contents[KeyOf(Resource.Type, Resource.Name, Language.Language)] = File.substr(Language.FileOffset, Language.Size);
+			}
+		}
+		return Contents;
+	}
+
+	std::string Text(const std::vector<uint8_t>& Bytes)
+	{
+		return std::string(Bytes.begin(), Bytes.end());
+	}
+
+	bool TryLoad(FPeResourceEditor& Editor, const std::string& File)
+	{
+		return Editor.TryLoad(reinterpret_cast<const uint8_t*>(File.data()), File.size());
+	}
+
+	uint32_t ReadUInt32(const std::string& Bytes, size_t Offset)
+	{
+		uint32_t Value = 0;
+		for (int Index = 3; Index >= 0; --Index)
+		{
+			Value = (Value << 8) | static_cast<uint8_t>(Bytes[Offset + Index]);
+		}
+		return Value;
+	}
+
+	void WriteUInt32(std::string& Bytes, size_t Offset, uint32_t Value)
+	{
+		for (int Index = 0; Index < 4; ++Index)
+		{
+			Bytes[Offset + Index] = static_cast<char>(Value >> (8 * Index));
+		}
+	}
+
+	uint32_t CheckSumOffset(const FPeImage& Image)
+	{
+		return Image.OptionalHeaderOffset + 64;
+	}
+
+	// The copy the configure tool makes: the target's icons, groups and
+	// versions go in every language, the source's come in, in every language
+	// with the bytes of its default one. Returns what the target must then hold.
+	FContents CopyLooks(FPeResourceEditor& Target, const std::string& TargetFile, const std::string& SourceFile)
+	{
+		FContents Expected = ReadContents(TargetFile);
+		for (auto Entry = Expected.begin(); Entry != Expected.end();)
+		{
+			const uint32_t Type = std::get<0>(Entry->first);
+			Entry = Type == 3 || Type == 14 || Type == 16 ? Expected.erase(Entry) : std::next(Entry);
+		}
+		for (const FPeResource& Resource : Target.GetImage().Resources)
+		{
+			if (Resource.Type == Icon || Resource.Type == GroupIcon || Resource.Type == Version)
+			{
+				for (const FPeResourceLanguage& Language : Resource.Languages)
+				{
+					EXPECT_TRUE(Target.DeleteResource(Resource.Type, Resource.Name, Language.Language));
+				}
+			}
+		}
+		std::vector<FPeResourceData> Source;
+		EXPECT_TRUE(ReadExact(SourceFile, {Icon, GroupIcon, Version}, Source));
+		for (const FPeResourceData& Resource : Source)
+		{
+			const std::vector<uint8_t>& Default = Resource.Languages[Resource.DefaultLanguageIndex].Bytes;
+			for (const FPeResourceLanguageData& Language : Resource.Languages)
+			{
+				Target.SetResource(Resource.Type, Resource.Name, Language.Language, Default);
+				Expected[KeyOf(Resource.Type, Resource.Name, Language.Language)] = Text(Default);
+			}
+		}
+		return Expected;
+	}
+}
+
+// In place where the resources are the last section, as a new last section
+// where another section follows them; both header layouts.
+TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
+{
+	for (const auto& [TargetName, bNewSection] : {std::pair{"target64.dll", false}, {"sample32.dll", false}, {"sections64.dll", true}})
+	{
+		SCOPED_TRACE(TargetName);
+		const std::string Before = ReadFixture(TargetName);
+		FPeResourceEditor Editor;
+		ASSERT_TRUE(TryLoad(Editor, Before));
+		const FPeImage Old = Editor.GetImage();
+		const FContents Expected = CopyLooks(Editor, Before, ReadFixture("sample64.dll"));
+
+		std::vector<uint8_t> Built;
+		ASSERT_TRUE(Editor.TryBuild(Built));
+		const std::string After = Text(Built);
+		EXPECT_EQ(ReadContents(After), Expected);
+
+		FPeImage New;
+		ASSERT_TRUE(ParseExact(After, New));
+		ASSERT_EQ(New.Sections.size(), Old.Sections.size() + (bNewSection ? 1 : 0));
+		const FPeSection& Last = New.Sections.back();
+		EXPECT_EQ(New.ResourceDirectory.Address, Last.VirtualAddress);
+		EXPECT_EQ(Last.Name, ".rsrc");
+		EXPECT_EQ(Last.RawOffset % New.FileAlignment, 0u);
+		EXPECT_EQ(Last.RawSize % New.FileAlignment, 0u);
+		EXPECT_EQ(Last.VirtualAddress % New.SectionAlignment, 0u);
+		const uint32_t SizeOfImage = ReadUInt32(After, New.OptionalHeaderOffset + 56);
+		EXPECT_EQ(SizeOfImage, (Last.VirtualAddress + Last.VirtualSize + New.SectionAlignment - 1) / New.SectionAlignment * New.SectionAlignment);
+		EXPECT_EQ(After.size(), static_cast<size_t>(Last.RawOffset) + Last.RawSize);
+		// What the other sections hold is where it was, byte for byte.
+		for (size_t Index = 0; Index < Old.Sections.size(); ++Index)
+		{
+			const FPeSection& Section = Old.Sections[Index];
+			if (bNewSection || Section.VirtualAddress != Old.ResourceDirectory.Address)
+			{
+				EXPECT_EQ(After.substr(Section.RawOffset, Section.RawSize), Before.substr(Section.RawOffset, Section.RawSize))
+					<< Section.Name;
+				EXPECT_EQ(New.Sections[Index].VirtualAddress, Section.VirtualAddress);
+			}
+		}
+		const uint32_t InitializedBefore = ReadUInt32(Before, Old.OptionalHeaderOffset + 8);
+		const uint32_t InitializedAfter = ReadUInt32(After, New.OptionalHeaderOffset + 8);
+		const uint32_t OldResourceRaw = bNewSection ? 0 : Old.Sections.back().RawSize;
+		EXPECT_EQ(InitializedAfter, InitializedBefore + Last.RawSize - OldResourceRaw);
+
+		// The result can be edited again: the second copy rewrites the new last section in place.
+		FPeResourceEditor Again;
+		ASSERT_TRUE(TryLoad(Again, After));
+		const FContents ExpectedAgain = CopyLooks(Again, After, ReadFixture("target64.dll"));
+		ASSERT_TRUE(Again.TryBuild(Built));
+		EXPECT_EQ(ReadContents(Text(Built)), ExpectedAgain);
+		FPeImage Twice;
+		ASSERT_TRUE(ParseExact(Text(Built), Twice));
+		EXPECT_EQ(Twice.Sections.size(), New.Sections.size());
+	}
+}
+
+TEST(peresources_editor, DirectoryOrderIsTheOneTheLoaderSearches)
+{
+	const std::string Before = ReadFixture("target64.dll");
+	FPeResourceEditor Editor;
+	ASSERT_TRUE(TryLoad(Editor, Before));
+	for (const wchar_t* Name : {L"b", L"A", L"Ca", L"cB", L"\u00e9"})
+	{
+		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, {1, 2});
+	}
+	Editor.SetResource(Data, FPeResourceId{7, L""}, 0x409, {3});
+	Editor.SetResource(Data, FPeResourceId{2, L""}, 0x40C, {4});
+	Editor.SetResource(Data, FPeResourceId{2, L""}, 0x407, {5});
+	Editor.SetResource(FPeResourceId{0, L"ZTYPE"}, FPeResourceId{1, L""}, 0, {6});
+	std::vector<uint8_t> Built;
+	ASSERT_TRUE(Editor.TryBuild(Built));
+
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(Text(Built), Image));
+	// Names first, by UTF-16 code unit as the loader compares them, then numbers upwards.
+	const std::vector<std::wstring> Expected = {L"A", L"Ca", L"b", L"cB", L"\u00e9", L"2", L"7"};
+	std::vector<std::wstring> DataNames;
+	std::vector<uint16_t> LanguagesOfTwo;
+	for (const FPeResource& Resource : Image.Resources)
+	{
+		const std::wstring Name = Resource.Name.IsNamed() ? Resource.Name.Name : std::to_wstring(Resource.Name.Id);
+		if (Resource.Type == Data && std::find(Expected.begin(), Expected.end(), Name) != Expected.end())
+		{
+			DataNames.push_back(Name);
+		}
+		if (Resource.Type == Data && Resource.Name == FPeResourceId{2, L""})
+		{
+			for (const FPeResourceLanguage& Language : Resource.Languages)
+			{
+				LanguagesOfTwo.push_back(Language.Language);
+			}
+		}
+	}
+	EXPECT_EQ(DataNames, Expected);
+	EXPECT_EQ(LanguagesOfTwo, std::vector<uint16_t>({0x407, 0x40C}));
+	ASSERT_FALSE(Image.Resources.empty());
+	EXPECT_EQ(Image.Resources.front().Type, (FPeResourceId{0, L"ZTYPE"})) << "named types come before numbered ones";
+}
+
+TEST(peresources_editor, AppendedDataAndTheCertificateTableMoveWithTheFileAndTheChecksumFollows)
+{
+	// Data appended behind the sections, as installers and packers keep it.
+	std::string Appended;
+	for (int Index = 0; Index < 1000; ++Index)
+	{
+		Appended.push_back(static_cast<char>(Index * 7 + 1));
+	}
+	std::string Before = ReadFixture("sections64.dll") + Appended;
+	FPeImage Old;
+	ASSERT_TRUE(ParseExact(Before, Old));
+	WriteUInt32(Before, CheckSumOffset(Old), 1); // claims a checksum, which must then be right
+
+	FPeResourceEditor Editor;
+	ASSERT_TRUE(TryLoad(Editor, Before));
+	CopyLooks(Editor, Before, ReadFixture("sample64.dll"));
+	Editor.SetResource(Data, FPeResourceId{0, L"GROWN"}, 0, std::vector<uint8_t>(5000, 0x5A));
+	std::vector<uint8_t> Built;
+	ASSERT_TRUE(Editor.TryBuild(Built));
+	const std::string After = Text(Built);
+	ASSERT_GT(After.size(), Before.size());
+	EXPECT_EQ(After.substr(After.size() - Appended.size()), Appended);
+	const uint32_t CheckSum = ReadUInt32(After, CheckSumOffset(Old));
+	EXPECT_NE(CheckSum, 0u);
+	EXPECT_EQ(CheckSum, FPeResourceEditor::ComputeCheckSum(Built.data(), Built.size(), CheckSumOffset(Old)));
+
+	// osslsigncode computed the checksum of the signed copy: ours agrees.
+	const std::string Signed = ReadFixture("signed64.dll");
+	FPeImage SignedImage;
+	ASSERT_TRUE(ParseExact(Signed, SignedImage));
+	ASSERT_NE(SignedImage.CheckSum, 0u);
+	EXPECT_EQ(FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(Signed.data()), Signed.size(),
+				  CheckSumOffset(SignedImage)),
+		SignedImage.CheckSum);
+
+	// A signed file whose resources grow keeps its certificate entry intact,
+	// aligned, and found through the directory.
+	FPeResourceEditor SignedEditor;
+	ASSERT_TRUE(TryLoad(SignedEditor, Signed));
+	SignedEditor.SetResource(Data, FPeResourceId{0, L"GROWN"}, 0, std::vector<uint8_t>(3000, 0x33));
+	ASSERT_TRUE(SignedEditor.TryBuild(Built));
+	FPeImage Grown;
+	ASSERT_TRUE(ParseExact(Text(Built), Grown));
+	ASSERT_EQ(Grown.Certificates.size(), 1u);
+	EXPECT_EQ(Grown.CertificateDirectory.Address % 8, 0u);
+	EXPECT_GT(Grown.CertificateDirectory.Address, SignedImage.CertificateDirectory.Address);
+	const FPeCertificate& Entry = SignedImage.Certificates[0];
+	EXPECT_EQ(Text(Built).substr(Grown.Certificates[0].FileOffset, Grown.Certificates[0].Length),
+		Signed.substr(Entry.FileOffset, Entry.Length));
+}
+
+TEST(peresources_editor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
+{
+	// A second entry behind osslsigncode's one, as a second signature would add.
+	std::string Signed = ReadFixture("signed64.dll");
+	FPeImage SignedImage;
+	ASSERT_TRUE(ParseExact(Signed, SignedImage));
+	ASSERT_EQ(SignedImage.Certificates.size(), 1u);
+	ASSERT_EQ(static_cast<size_t>(SignedImage.CertificateDirectory.Address) + SignedImage.CertificateDirectory.Size, Signed.size());
+	const std::string Second("\x10\0\0\0\0\x02\x02\0secondXY", 16);
+	Signed += Second;
+	WriteUInt32(Signed, SignedImage.CertificateDirectory.HeaderOffset + 4, SignedImage.CertificateDirectory.Size + 16);
+	const FPeCertificate First = SignedImage.Certificates[0];
+
+	FPeResourceEditor Editor;
+	ASSERT_TRUE(TryLoad(Editor, Signed));
+	ASSERT_EQ(Editor.GetCertificateCount(), 2u);
+	FLogCapture Capture;
+	EXPECT_FALSE(Editor.TryRemoveCertificate(2));
+	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u);
+	EXPECT_EQ(Editor.GetCertificateCount(), 2u);
+
+	// Removing the first moves the second up to index 0.
+	ASSERT_TRUE(Editor.TryRemoveCertificate(0));
+	ASSERT_EQ(Editor.GetCertificateCount(), 1u);
+	const FPeCertificate Left = Editor.GetImage().Certificates[0];
+	EXPECT_EQ(Text(Editor.GetFileBytes()).substr(Left.FileOffset, Left.Length), Second);
+
+	ASSERT_TRUE(Editor.TryRemoveCertificate(0));
+	EXPECT_EQ(Editor.GetCertificateCount(), 0u);
+	std::vector<uint8_t> Built;
+	ASSERT_TRUE(Editor.TryBuild(Built));
+	FPeImage Unsigned;
+	ASSERT_TRUE(ParseExact(Text(Built), Unsigned));
+	EXPECT_TRUE(Unsigned.Certificates.empty());
+	EXPECT_EQ(Unsigned.CertificateDirectory.Address, 0u);
+	EXPECT_EQ(Unsigned.CertificateDirectory.Size, 0u);
+	// Back to the file as it was before signing, but for the checksum the signing tool left behind.
+	EXPECT_EQ(Built.size(), First.FileOffset);
+	EXPECT_EQ(ReadUInt32(Text(Built), CheckSumOffset(Unsigned)),
+		FPeResourceEditor::ComputeCheckSum(Built.data(), Built.size(), CheckSumOffset(Unsigned)));
+	std::string WithoutCheckSum = Text(Built);
+	WriteUInt32(WithoutCheckSum, CheckSumOffset(Unsigned), 0);
+	const std::string Original = ReadFixture("sample64.dll");
+	EXPECT_EQ(WithoutCheckSum.substr(0, Original.size()), Original);
+}
+
+TEST(peresources_editor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
+{
+	const std::string Junk = "left by the caller";
+	FLogCapture Capture;
+
+	// Another section would need the table entry behind the last one, and
+	// something lies there.
+	std::string Crowded = ReadFixture("sections64.dll");
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(Crowded, Image));
+	const size_t FreeEntry = Image.SectionTableOffset + Image.Sections.size() * 40;
+	Crowded[FreeEntry + 3] = 'x';
+	FPeResourceEditor Editor;
+	ASSERT_TRUE(TryLoad(Editor, Crowded));
+	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
+	std::vector<uint8_t> Built(Junk.begin(), Junk.end());
+	EXPECT_FALSE(Editor.TryBuild(Built));
+	EXPECT_EQ(Text(Built), Junk);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"PeResourceEditor::TryBuild",
+		L"Failed because the section table has no room for another section"))
+		<< Capture.Dump();
+
+	// A certificate table that claims to lie inside the sections would be
+	// overwritten by the new resources.
+	std::string Inside = ReadFixture("sample64.dll");
+	ASSERT_TRUE(ParseExact(Inside, Image));
+	WriteUInt32(Inside, Image.OptionalHeaderOffset + 112 + 4 * 8, Image.Sections[0].RawOffset);
+	WriteUInt32(Inside, Image.OptionalHeaderOffset + 112 + 4 * 8 + 4, 16);
+	WriteUInt32(Inside, Image.Sections[0].RawOffset, 16);
+	Capture.Clear();
+	ASSERT_TRUE(TryLoad(Editor, Inside)) << Capture.Dump();
+	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
+	EXPECT_FALSE(Editor.TryBuild(Built));
+	EXPECT_EQ(Text(Built), Junk);
+	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();
+
+	// Nothing loaded, nothing built.
+	FPeResourceEditor Empty;
+	EXPECT_FALSE(Empty.TryBuild(Built));
+	EXPECT_EQ(Text(Built), Junk);
+	std::string Cut = ReadFixture("target64.dll").substr(0, 300);
+	EXPECT_FALSE(TryLoad(Empty, Cut));
+}
