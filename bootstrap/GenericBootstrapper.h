@@ -41,8 +41,9 @@ public:
 	static std::wstring GetSessionGuidVariableName();
 
 protected:
-	// Where each system keeps the launcher that the configure tool carries.
-	virtual bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes) = 0;
+	// Where each system keeps the launcher that the configure tool carries; a
+	// tool may carry more than one, chosen by the output path.
+	virtual bool TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes) = 0;
 	// What a written launcher needs before it can be started; logs its own failure.
 	virtual bool TryMakeBootstrapperRunnable(const std::wstring& Path);
 

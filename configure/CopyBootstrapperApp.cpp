@@ -11,9 +11,10 @@ bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath
 	try
 	{
 		// The launcher travels inside the running program (the configure tool),
-		// so a tool of one build always writes the launcher of the same build.
+		// so a tool of one build always writes the launcher of the same build
+		// (the native tool's Windows launcher comes from the Windows build).
 		std::vector<uint8_t> Bytes;
-		if (!TryLoadEmbeddedBootstrapper(Bytes))
+		if (!TryLoadEmbeddedBootstrapper(OutputPath, Bytes))
 		{
 			Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
 			return false;

@@ -3,7 +3,8 @@
 #include "bootstrap/GenericBootstrapper.h"
 
 // The Linux application object: the Linux platform services and the command
-// line rebuilt from the program's arguments.
+// line rebuilt from the program's arguments. Its configure tool writes the
+// Windows launcher for an output named *.exe and the Linux one otherwise.
 class FLinuxBootstrapper : public FGenericBootstrapper
 {
 public:
@@ -11,6 +12,6 @@ public:
 
 
 protected:
-	bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes) override;
+	bool TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes) override;
 	bool TryMakeBootstrapperRunnable(const std::wstring& Path) override;
 };

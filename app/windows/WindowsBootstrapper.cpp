@@ -15,7 +15,8 @@ FWindowsBootstrapper::FWindowsBootstrapper(const std::string& TelemetryBaseUrl)
 {
 }
 
-bool FWindowsBootstrapper::TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes)
+bool FWindowsBootstrapper::TryLoadEmbeddedBootstrapper(const std::wstring&, std::vector<uint8_t>& OutBytes)
 {
+	// The one launcher this system runs, whatever the output is called.
 	return FWindowsPlatform::TryLoadResourceData(::GetModuleHandleW(nullptr), L"BINARY", L"BOOTSTRAPPER_EXECUTABLE", OutBytes);
 }

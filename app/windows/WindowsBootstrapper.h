@@ -11,5 +11,5 @@ public:
 
 
 protected:
-	bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>& OutBytes) override;
+	bool TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes) override;
 };

@@ -18,7 +18,7 @@ public:
 	}
 
 protected:
-	bool TryLoadEmbeddedBootstrapper(std::vector<uint8_t>&) override { return false; }
+	bool TryLoadEmbeddedBootstrapper(const std::wstring&, std::vector<uint8_t>&) override { return false; }
 };
 
 // The real platform services of the system the tests run on.
