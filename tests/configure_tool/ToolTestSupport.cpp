@@ -13,11 +13,11 @@ void ConfigureTool::SetUp()
 	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(KVT_TEST_LOG_ROOT_VARIABLE, Directory.Wide(L"logs")));
 }
 
-uint32_t ConfigureTool::RunTool(const std::wstring& Arguments, const std::wstring& Folder)
+uint32_t ConfigureTool::RunToolAt(const std::wstring& Tool, const std::wstring& Arguments, const std::wstring& Folder)
 {
 	uint32_t ExitCode = 0xDEADBEEF;
 	const std::wstring WorkingDirectory = Folder.empty() ? Directory.Wide() : Directory.Wide(Native(Folder));
-	EXPECT_TRUE(Platform->TryRunExecutable(KVT_TEST_TOOL, Arguments, WorkingDirectory, false, true, &ExitCode));
+	EXPECT_TRUE(Platform->TryRunExecutable(Tool, Arguments, WorkingDirectory, false, true, &ExitCode));
 	return ExitCode;
 }
 

@@ -23,7 +23,12 @@ protected:
 	void SetUp() override;
 
 	// Runs the tool in the temporary folder (or Folder below it); returns its exit code.
-	uint32_t RunTool(const std::wstring& Arguments, const std::wstring& Folder = L"");
+	uint32_t RunTool(const std::wstring& Arguments, const std::wstring& Folder = L"")
+	{
+		return RunToolAt(KVT_TEST_TOOL, Arguments, Folder);
+	}
+	// The same with another build of the tool.
+	uint32_t RunToolAt(const std::wstring& Tool, const std::wstring& Arguments, const std::wstring& Folder = L"");
 	// The tool's log of its last run.
 	std::wstring ToolLog() const;
 	bool LogHas(const std::wstring& Text) const { return ToolLog().find(Text) != std::wstring::npos; }
