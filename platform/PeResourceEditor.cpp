@@ -31,6 +31,8 @@ namespace
 	// Resource data and the certificate table's entries start on 8-byte boundaries.
 	constexpr uint32_t DataAlignment = 8;
 	constexpr uint64_t MaximumSectionAlignment = 1ull << 28;
+	// The format's own limit; a larger one would only pad the file with zeros.
+	constexpr uint64_t MaximumFileAlignment = 0x10000;
 	constexpr uint32_t MaximumSectionCount = 0xFFFF;
 
 	uint32_t ReadUInt32(const std::vector<uint8_t>& Bytes, size_t Offset)
@@ -284,7 +286,8 @@ bool FPeResourceEditor::TryRemoveCertificate(size_t Index)
 bool FPeResourceEditor::TryPlanResourceSection(FSectionPlan& OutPlan) const
 {
 	if (!IsPowerOfTwo(Image.FileAlignment) || !IsPowerOfTwo(Image.SectionAlignment) ||
-		Image.SectionAlignment > MaximumSectionAlignment || Image.FileAlignment > Image.SectionAlignment)
+		Image.SectionAlignment > MaximumSectionAlignment || Image.FileAlignment > MaximumFileAlignment ||
+		Image.FileAlignment > Image.SectionAlignment)
 	{
 		Log(ELogLevel::Error, BuildCategory, L"Failed because of invalid alignments: file 0x%X, sections 0x%X",
 			Image.FileAlignment, Image.SectionAlignment);
@@ -323,7 +326,10 @@ bool FPeResourceEditor::TryPlanResourceSection(FSectionPlan& OutPlan) const
 	{
 		const FPeSection& Section = Image.Sections[Index];
 		const uint64_t SectionEnd = Section.VirtualAddress + GetSectionSpan(Section);
+		// The headers must lie wholly before the data that is cut off and written anew.
+		const uint64_t HeadersEnd = Image.SectionTableOffset + static_cast<uint64_t>(Image.Sections.size()) * SectionHeaderSize;
 		if (Section.VirtualAddress != Image.ResourceDirectory.Address || Image.ResourceDirectory.Address == 0 ||
+			HeadersEnd > Section.RawOffset ||
 			Section.RawSize == 0 || static_cast<uint64_t>(Section.RawOffset) + Section.RawSize != EndOfSections ||
 			SectionEnd != EndOfImage)
 		{

@@ -3,6 +3,7 @@
 // buffer, and the checks below catch a parse that "succeeds" with results the
 // caller would then follow outside the file or read wrongly.
 
+#include "platform/PeResourceEditor.h"
 #include "platform/PeResourceReader.h"
 
 #include <cstdint>
@@ -214,6 +215,55 @@ namespace
 	}
 }
 
+// The editor over every file the reader accepts: loading must succeed, an
+// unchanged build must too, and a changed build either refuses or hands out a
+// file that reads back with the change (the sanitizers watch the writing).
+static void CheckEditor(const uint8_t* Data, size_t Size, const FPeImage& Image)
+{
+	FPeResourceEditor Editor;
+	Check(Editor.TryLoad(Data, Size), "the editor refuses a file the reader accepts");
+	// Without a checksum to write, an unchanged file is handed back as it came.
+	// (A checksum field that other structures overlap may rightly be refused.)
+	std::vector<uint8_t> Built;
+	if (Image.CheckSum == 0)
+	{
+		Check(Editor.TryBuild(Built), "an unchanged file does not build");
+		Check(Built.size() == Size && std::memcmp(Built.data(), Data, Size) == 0, "an unchanged file changes");
+	}
+
+	const FPeResourceId Type{10, L""};
+	const FPeResourceId Name{0, L"FUZZ"};
+	const std::vector<uint8_t> Added(13, 0xA5);
+	Editor.SetResource(Type, Name, 0x409, Added);
+	if (!Image.Resources.empty() && !Image.Resources.front().Languages.empty())
+	{
+		const FPeResource& First = Image.Resources.front();
+		Editor.DeleteResource(First.Type, First.Name, First.Languages.front().Language);
+	}
+	while (Editor.GetCertificateCount() > 0 && Editor.TryRemoveCertificate(0))
+	{
+	}
+	if (!Editor.TryBuild(Built))
+	{
+		return;
+	}
+	FPeImage Rebuilt;
+	Check(TryParsePeImage(Built.data(), Built.size(), Rebuilt), "a built file does not parse");
+	Check(Rebuilt.Certificates.size() == Editor.GetCertificateCount(), "a built file has other certificates");
+	std::vector<FPeResourceData> Found;
+	Check(TryReadResources(Built.data(), Built.size(), {Type}, Found), "a built file's resources do not read");
+	bool bFound = false;
+	for (const FPeResourceData& Resource : Found)
+	{
+		if (Resource.Name == Name)
+		{
+			bFound = Resource.Languages.size() == 1 && Resource.Languages[0].Language == 0x409 &&
+				Resource.Languages[0].Bytes == Added;
+		}
+	}
+	Check(bFound, "the added resource is not in the built file");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
 	// Icons, version information and string tables by number, and the type
@@ -253,5 +303,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 		CheckRvaMapping(Image, Size, ReadUInt32(Data, Size - 8), ReadUInt32(Data, Size - 4));
 		CheckRvaMapping(Image, Size, ReadUInt32(Data, Size - 8), ReadUInt32(Data, Size - 4) & 0xFFF);
 	}
+	CheckEditor(Data, Size, Image);
 	return 0;
 }
