@@ -435,9 +435,31 @@ bool TryMapRvaToFileOffset(const FPeImage& Image, size_t FileSize, uint32_t Rva,
 
 size_t GetDefaultLanguageIndex(const FPeResource& Resource)
 {
-	for (size_t Index = 0; Index < Resource.Languages.size(); ++Index)
+	// The system's loader, asked without a language, tries the neutral
+	// language, then the user's, then US English, then any English, and takes
+	// the first otherwise. There is no Windows user language to ask here, so
+	// the order is that of a machine set to US English.
+	constexpr uint16_t Neutral = 0x0000;
+	constexpr uint16_t UnitedStatesEnglish = 0x0409;
+	constexpr uint16_t PrimaryLanguageMask = 0x03FF;
+	constexpr uint16_t English = 0x09;
+	const auto Find = [&Resource](auto Matches) -> size_t
 	{
-		if (Resource.Languages[Index].Language == 0)
+		for (size_t Index = 0; Index < Resource.Languages.size(); ++Index)
+		{
+			if (Matches(Resource.Languages[Index].Language))
+			{
+				return Index;
+			}
+		}
+		return Resource.Languages.size();
+	};
+	for (const auto& Matches : {+[](uint16_t Language) { return Language == Neutral; },
+			 +[](uint16_t Language) { return Language == UnitedStatesEnglish; },
+			 +[](uint16_t Language) { return (Language & PrimaryLanguageMask) == English; }})
+	{
+		const size_t Index = Find(Matches);
+		if (Index < Resource.Languages.size())
 		{
 			return Index;
 		}

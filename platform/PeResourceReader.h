@@ -103,8 +103,7 @@ struct FPeResourceData
 	FPeResourceId Type;
 	FPeResourceId Name;
 	std::vector<FPeResourceLanguageData> Languages;
-	// The version a lookup without a language gets: the language-neutral one
-	// when there is one, else the first.
+	// The version a lookup without a language gets (GetDefaultLanguageIndex).
 	size_t DefaultLanguageIndex = 0;
 };
 
@@ -116,8 +115,9 @@ bool TryParsePeImage(const uint8_t* Bytes, size_t Size, FPeImage& OutImage);
 // logging) when the range is not wholly inside one section's raw data.
 bool TryMapRvaToFileOffset(const FPeImage& Image, size_t FileSize, uint32_t Rva, uint32_t Length, uint32_t& OutOffset);
 
-// The index of the language a lookup without a language picks; the resource
-// must have at least one language.
+// The index of the language a lookup without a language picks on a machine
+// set to US English: neutral, then 0x409, then any English, else the first.
+// The resource must have at least one language.
 size_t GetDefaultLanguageIndex(const FPeResource& Resource);
 
 // Copies the resources of the listed types, type by type in the list's order

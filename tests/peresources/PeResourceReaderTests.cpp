@@ -63,7 +63,7 @@ TEST(peresources, CopiesTheRequestedTypesInTheirOrderWithEveryLanguage)
 	ASSERT_EQ(Resources[0].Languages.size(), 2u);
 	EXPECT_EQ(Resources[0].Languages[0].Language, 0x0407);
 	EXPECT_EQ(Resources[0].Languages[1].Language, 0x0409);
-	EXPECT_EQ(Resources[0].DefaultLanguageIndex, 0u);
+	EXPECT_EQ(Resources[0].DefaultLanguageIndex, 1u) << "US English, as the system picks without a neutral version";
 	EXPECT_NE(Resources[0].Languages[0].Bytes, Resources[0].Languages[1].Bytes);
 	EXPECT_NE(Text(Resources[0].Languages[0].Bytes).find(std::string("B\0e\0i\0s\0p", 9)), std::string::npos);
 
@@ -109,8 +109,13 @@ TEST(peresources, ReadsStringTypesAndPrefersTheNeutralLanguage)
 	// the lookup must not depend on that.
 	FPeResource Unsorted;
 	Unsorted.Type = Version;
-	Unsorted.Languages = {{0x0407}, {0x0409}, {0}};
+	Unsorted.Languages = {{0x0407}, {0x0809}, {0x0409}, {0}};
+	EXPECT_EQ(GetDefaultLanguageIndex(Unsorted), 3u);
+	// Without a neutral version US English wins, then any English, as the system's loader does.
+	Unsorted.Languages.pop_back();
 	EXPECT_EQ(GetDefaultLanguageIndex(Unsorted), 2u);
+	Unsorted.Languages.pop_back();
+	EXPECT_EQ(GetDefaultLanguageIndex(Unsorted), 1u);
 	Unsorted.Languages.pop_back();
 	EXPECT_EQ(GetDefaultLanguageIndex(Unsorted), 0u);
 }
