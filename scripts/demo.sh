@@ -74,3 +74,27 @@ set -e
 echo "--- the launcher's exit code: $code (the game's own, passed on because WaitForExit=1)"
 show "$WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log" \
   "$demo/windows/game-report.txt"
+
+echo
+echo "=================== A Windows launcher prepared on Linux ==================="
+# The native tool writes the Windows launcher for an .exe output and gives it
+# the game's icons and version information with its own PE resource editor.
+game="$demo/from-linux/Sample Game"
+mkdir -p "$game"
+cp build/windows/tests/resources/kvt_fixture_game.exe "$game/SampleGame.exe"
+echo "--- kvt-bootstrapper-tool -o Launcher.exe -a SampleGame.exe -r -f, on Linux:"
+(cd "$game" && XDG_STATE_HOME="$demo/from-linux/state" "$root/build/linux/bin/kvt-bootstrapper-tool" \
+  -o Launcher.exe -a SampleGame.exe -r -f) | sed 's/^/    /'
+echo "--- icons, icon groups and version information of the game and of the launcher (wrestool):"
+for file in SampleGame.exe Launcher.exe; do
+  echo "  $file:"
+  wrestool -l "$game/$file" | grep -E -- '--type=(3|14|16) ' | sed -E 's/ \[.*//; s/^/    /'
+done
+set +e
+KVT_REPORT_FILE="Z:$demo/from-linux/game-report.txt" KVT_E2E_HELPER_REPORT="Z:$demo/from-linux/helper-report.txt" \
+  wine "$game/Launcher.exe" "prepared on linux" </dev/null
+code=$?
+set -e
+echo "--- the launcher's exit code under Wine: $code (the game's own)"
+echo "--- what the game received:"
+tr -d '\r' <"$demo/from-linux/game-report.txt" | grep -E '^arg='
