@@ -28,6 +28,17 @@ std::wstring DescribeResourceRecord(const FResourceRecord& Record)
 		DescribeResourceId(Record.NameId, Record.Name));
 }
 
+void HandOutFoundResources(const wchar_t* Category, std::vector<FResourceRecord>& Found,
+	std::vector<FResourceRecord>& OutRecords)
+{
+	for (FResourceRecord& Record : Found)
+	{
+		Log(ELogLevel::Verbose, Category, L"Found resource: %s", DescribeResourceRecord(Record));
+		OutRecords.push_back(std::move(Record));
+	}
+	Log(ELogLevel::Verbose, Category, L"Successfully found resources: %d", static_cast<int32_t>(OutRecords.size()));
+}
+
 bool RunResourceCopy(const FResourceCopySteps& Steps, const std::wstring& SourcePath, const std::wstring& TargetPath)
 {
 	const wchar_t* const Category = Steps.Category;

@@ -22,6 +22,11 @@ struct FResourceCopySteps
 // and leaves it without signatures. Logs every step under Steps.Category.
 bool RunResourceCopy(const FResourceCopySteps& Steps, const std::wstring& SourcePath, const std::wstring& TargetPath);
 
+// The last steps of collecting a file's resources on every system: each
+// record found is logged and handed out in order, then their number.
+void HandOutFoundResources(const wchar_t* Category, std::vector<FResourceRecord>& Found,
+	std::vector<FResourceRecord>& OutRecords);
+
 // The texts of one resource update (removing or adding), which both systems log alike.
 struct FResourceUpdateTexts
 {

@@ -219,12 +219,7 @@ bool FLinuxPlatform::TryGetResources(const std::wstring& Path, const std::vector
 				Found.push_back(std::move(Record));
 			}
 		}
-		for (FResourceRecord& Record : Found)
-		{
-			Log(ELogLevel::Verbose, GetCategory, L"Found resource: %s", DescribeResource(Record));
-			OutRecords.push_back(std::move(Record));
-		}
-		Log(ELogLevel::Verbose, GetCategory, L"Successfully found resources: %d", static_cast<int32_t>(OutRecords.size()));
+		HandOutFoundResources(GetCategory, Found, OutRecords);
 		return true;
 	}
 	catch (...)

@@ -230,12 +230,7 @@ bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vect
 			::EnumResourceNamesW(Module.Get(), MAKEINTRESOURCEW(Type), &EnumResourceNamesCallback,
 				reinterpret_cast<LONG_PTR>(Found.get()));
 		}
-		for (FResourceRecord& Record : *Found)
-		{
-			Log(ELogLevel::Verbose, GetCategory, L"Found resource: %s", DescribeResource(Record));
-			OutRecords.push_back(std::move(Record));
-		}
-		Log(ELogLevel::Verbose, GetCategory, L"Successfully found resources: %d", static_cast<int32_t>(OutRecords.size()));
+		HandOutFoundResources(GetCategory, *Found, OutRecords);
 		return true;
 	}
 	catch (...)
