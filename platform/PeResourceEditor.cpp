@@ -34,6 +34,7 @@ namespace
 	// The format's own limit; a larger one would only pad the file with zeros.
 	constexpr uint64_t MaximumFileAlignment = 0x10000;
 	constexpr uint32_t MaximumSectionCount = 0xFFFF;
+	constexpr uint64_t PageSize = 0x1000;
 
 	uint32_t ReadUInt32(const std::vector<uint8_t>& Bytes, size_t Offset)
 	{
@@ -379,6 +380,15 @@ bool FPeResourceEditor::TryPlanResourceSection(FSectionPlan& OutPlan) const
 	}
 	const uint64_t Rva = AlignUp(EndOfImage, Image.SectionAlignment);
 	const uint64_t RawOffset = AlignUp(EndOfSections, Image.FileAlignment);
+	// Below the page size the loader maps the file as it lies, so a section's
+	// data must sit at its own address in the file.
+	if (Image.SectionAlignment < PageSize && Rva != RawOffset)
+	{
+		Log(ELogLevel::Error, BuildCategory,
+			L"Failed because a new section of this image would lie at 0x%X in memory but at 0x%X in the file",
+			static_cast<uint32_t>(Rva), static_cast<uint32_t>(RawOffset));
+		return false;
+	}
 	if (Rva > 0x7FFFFFFFull || RawOffset > 0x7FFFFFFFull)
 	{
 		Log(ELogLevel::Error, BuildCategory, L"Failed because the image is too large for another section");

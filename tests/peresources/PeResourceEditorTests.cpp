@@ -329,6 +329,19 @@ TEST(peresources_editor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 		L"Failed because the section table has no room for another section"))
 		<< Capture.Dump();
 
+	// An image aligned below the page size is mapped as it lies in the file;
+	// here a new section could not sit at the same place in both.
+	std::string Unpaged = ReadFixture("sections64.dll");
+	ASSERT_TRUE(ParseExact(Unpaged, Image));
+	WriteUInt32(Unpaged, Image.OptionalHeaderOffset + 32, 0x200);
+	ASSERT_TRUE(TryLoad(Editor, Unpaged));
+	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
+	Capture.Clear();
+	EXPECT_FALSE(Editor.TryBuild(Built));
+	EXPECT_EQ(Text(Built), Junk);
+	EXPECT_NE(Capture.Dump().find(L"would lie at 0x3200 in memory but at 0x1600 in the file"), std::wstring::npos)
+		<< Capture.Dump();
+
 	// A certificate table that claims to lie inside the sections would be
 	// overwritten by the new resources.
 	std::string Inside = ReadFixture("sample64.dll");
