@@ -3,7 +3,6 @@
 #include "app/Log.h"
 #include "configure/CommandLine.h"
 #include "http/CurlHttpModule.h"
-#include "platform/EmbeddedResources.h"
 #include "platform/FileNames.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -56,10 +55,7 @@ bool FLinuxBootstrapper::TryLoadEmbeddedBootstrapper(const std::wstring& OutputP
 		// A native build configured before the Windows build carries no Windows
 		// launcher (KVT_WINDOWS_LAUNCHER); the generic failure that follows
 		// would not tell the user why.
-		const std::wstring WindowsLauncher = L"BOOTSTRAPPER_EXECUTABLE_WINDOWS";
-		const uint8_t* Data = nullptr;
-		size_t Size = 0;
-		if (!FEmbeddedResource::TryFind(L"BINARY", WindowsLauncher, Data, Size))
+		if (!FLinuxPlatform::TryLoadResourceData(L"BINARY", L"BOOTSTRAPPER_EXECUTABLE_WINDOWS", OutBytes))
 		{
 			Log(ELogLevel::Error, Category,
 				L"Cannot write '%s' as a Windows launcher (the output name ends in .exe): this tool was built without the "
@@ -67,7 +63,7 @@ bool FLinuxBootstrapper::TryLoadEmbeddedBootstrapper(const std::wstring& OutputP
 				OutputPath);
 			return false;
 		}
-		return FLinuxPlatform::TryLoadResourceData(L"BINARY", WindowsLauncher, OutBytes);
+		return true;
 	}
 	catch (...)
 	{

@@ -193,31 +193,34 @@ bool FLinuxPlatform::TryGetResources(const std::wstring& Path, const std::vector
 			LogErrorWithErrorCode(L"Failed to load path", static_cast<uint32_t>(Error));
 			return false;
 		}
-		const FPeImage& Image = Editor.GetImage();
-		std::vector<FResourceRecord> Found;
+		// Types in the order asked, names within a type in directory order, as
+		// the system enumerates them; the parse above already accepted the file.
+		std::vector<FPeResourceId> PeTypes;
 		for (const uintptr_t Type : Types)
 		{
-			// Within a type the names come in directory order, as the system enumerates them.
-			for (const FPeResource& Resource : Image.Resources)
+			PeTypes.push_back(FPeResourceId{static_cast<uint32_t>(Type), {}});
+		}
+		std::vector<FPeResourceData> Resources;
+		if (!TryReadResources(Editor.GetFileBytes().data(), Editor.GetFileBytes().size(), PeTypes, Resources))
+		{
+			LogErrorWithErrorCode(L"Failed to load path", ENOEXEC);
+			return false;
+		}
+		std::vector<FResourceRecord> Found;
+		for (FPeResourceData& Resource : Resources)
+		{
+			FResourceRecord Record;
+			Record.TypeId = Resource.Type.Id;
+			Record.NameId = Resource.Name.IsNamed() ? 0 : Resource.Name.Id;
+			Record.Name = Resource.Name.Name;
+			std::vector<uint8_t>& Default = Resource.Languages[Resource.DefaultLanguageIndex].Bytes;
+			Record.Size = static_cast<uint32_t>(Default.size());
+			Record.Data = std::make_shared<const std::vector<uint8_t>>(std::move(Default));
+			for (const FPeResourceLanguageData& Language : Resource.Languages)
 			{
-				if (Resource.Type.IsNamed() || Resource.Type.Id != Type || Resource.Languages.empty())
-				{
-					continue;
-				}
-				FResourceRecord Record;
-				Record.TypeId = Type;
-				Record.NameId = Resource.Name.IsNamed() ? 0 : Resource.Name.Id;
-				Record.Name = Resource.Name.Name;
-				const FPeResourceLanguage& Default = Resource.Languages[GetDefaultLanguageIndex(Resource)];
-				const uint8_t* Start = Editor.GetFileBytes().data() + Default.FileOffset;
-				Record.Data = std::make_shared<const std::vector<uint8_t>>(Start, Start + Default.Size);
-				Record.Size = Default.Size;
-				for (const FPeResourceLanguage& Language : Resource.Languages)
-				{
-					Record.Languages.push_back(Language.Language);
-				}
-				Found.push_back(std::move(Record));
+				Record.Languages.push_back(Language.Language);
 			}
+			Found.push_back(std::move(Record));
 		}
 		HandOutFoundResources(GetCategory, Found, OutRecords);
 		return true;
