@@ -38,10 +38,16 @@ static int32_t RunEntry(const FEntryEnvironment& Environment, const std::wstring
 	std::unique_ptr<IBootstrapper> Application = Environment.CreateApplication();
 	GApplicationForSink = Application.get();
 
+	// Set on every entry, also to nothing: a path left from an earlier entry
+	// in this process would send this run's lines into that run's log.
 	std::wstring LogPath;
-	if (Environment.TryGetLogFilePath && Environment.TryGetLogFilePath(LogPath))
+	if (!Environment.TryGetLogFilePath || !Environment.TryGetLogFilePath(LogPath))
 	{
-		GetLogFilePath() = LogPath;
+		LogPath.clear();
+	}
+	GetLogFilePath() = LogPath;
+	if (!LogPath.empty())
+	{
 		// Each run's log holds only that run's lines.
 		Application->GetPlatform()->TryWriteFile(GetLogFilePath(), std::wstring(), false, false);
 	}

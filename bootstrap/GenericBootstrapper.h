@@ -44,8 +44,6 @@ protected:
 	// Where each system keeps the launcher that the configure tool carries; a
 	// tool may carry more than one, chosen by the output path.
 	virtual bool TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes) = 0;
-	// What a written launcher needs before it can be started; logs its own failure.
-	virtual bool TryMakeBootstrapperRunnable(const std::wstring& Path);
 
 	FGenericBootstrapper(std::shared_ptr<ICommandLine> InCommandLine, std::shared_ptr<IPlatform> InPlatform,
 		std::unique_ptr<IHttpModule> InHttpModule, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);

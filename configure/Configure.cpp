@@ -37,17 +37,26 @@ namespace
 	}
 
 	// Equal as the file system would read them: the same components after
-	// "." and ".." are gone. Used next to the file identity because the file
-	// named may not exist yet.
+	// "." and ".." are gone, compared under the system's letter-case rule.
+	// Used next to the file identity because the file named may not exist yet.
 	bool AreSamePathText(const std::wstring& Left, const std::wstring& Right)
 	{
 		std::filesystem::path LeftPath;
 		std::filesystem::path RightPath;
-		if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath))
+		std::wstring LeftText;
+		std::wstring RightText;
+		if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath) ||
+			!TryFromFileSystemPath(LeftPath.lexically_normal(), LeftText) ||
+			!TryFromFileSystemPath(RightPath.lexically_normal(), RightText))
 		{
-			return Left == Right;
+			return AreSamePathNames(Left, Right);
 		}
-		return LeftPath.lexically_normal() == RightPath.lexically_normal();
+		return AreSamePathNames(LeftText, RightText);
+	}
+
+	bool NamesSameFile(IPlatform& Platform, const std::wstring& Left, const std::wstring& Right)
+	{
+		return AreSamePathText(Left, Right) || Platform.IsSameFile(Left, Right);
 	}
 
 	// The application path is read two ways: next to the written launcher (as
@@ -63,7 +72,7 @@ namespace
 		};
 		for (const std::wstring& AppReading : Readings)
 		{
-			if (AreSamePathText(FullOutputPath, AppReading) || Platform.IsSameFile(FullOutputPath, AppReading))
+			if (NamesSameFile(Platform, FullOutputPath, AppReading))
 			{
 				return true;
 			}
@@ -143,6 +152,17 @@ int32_t FGenericBootstrapper::Configure(const std::wstring& ProductName, const s
 			return 1;
 		}
 
+		// The configuration is written last; written over the launcher it
+		// would leave a tool run that reports success and no launcher.
+		const std::wstring ConfigPath = GetConfigPath(OutputPath);
+		if (NamesSameFile(Platform, ResolvePathNextTo(std::wstring(), OutputPath),
+				ResolvePathNextTo(std::wstring(), ConfigPath)))
+		{
+			Log(ELogLevel::Error, ConfigureCategory,
+				L"The output Bootstrapper executable cannot be its own config file: '%s'.", OutputPath);
+			return 1;
+		}
+
 		if (!Platform.TryCreatePathDirectories(OutputPath, true))
 		{
 			Log(ELogLevel::Error, ConfigureCategory, L"Failed to create the output directory tree for: '%s'.", OutputPath);
@@ -186,7 +206,6 @@ int32_t FGenericBootstrapper::Configure(const std::wstring& ProductName, const s
 		bFlag = false;
 		Config.NoOperation = TryGetOptionFlag(CommandLine, Options.NoOperation, bFlag) && bFlag;
 
-		const std::wstring ConfigPath = GetConfigPath(OutputPath);
 		if (!TryWriteConfig(ConfigPath, Config))
 		{
 			Log(ELogLevel::Error, ConfigureCategory, L"Failed to write the output config file to: '%s'.", ConfigPath);

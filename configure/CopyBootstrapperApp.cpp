@@ -19,7 +19,7 @@ bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath
 			Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
 			return false;
 		}
-		if (!GetPlatform()->TryWriteFile(OutputPath, Bytes) || !TryMakeBootstrapperRunnable(OutputPath))
+		if (!GetPlatform()->TryWriteFile(OutputPath, Bytes))
 		{
 			Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
 			return false;
@@ -32,9 +32,4 @@ bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath
 		Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
 		return false;
 	}
-}
-
-bool FGenericBootstrapper::TryMakeBootstrapperRunnable(const std::wstring&)
-{
-	return true;
 }

@@ -4,6 +4,8 @@
 #include "platform/FileCopy.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileNames.h"
+#include "platform/FileReplace.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/Utf8.h"
 
 #include <filesystem>
@@ -35,12 +37,11 @@ namespace
 		return Result;
 	}
 
+	// CR LF becomes LF on every system, not only where the system writes it:
+	// a file saved on Windows is read as it was meant wherever it is shipped.
+	// A lone CR is text and stays.
 	std::wstring FromDiskLineEnds(std::wstring Text)
 	{
-		if (!TextFilesUseCrLf())
-		{
-			return Text;
-		}
 		std::wstring Result;
 		Result.reserve(Text.size());
 		for (size_t Index = 0; Index < Text.size(); ++Index)
@@ -52,6 +53,49 @@ namespace
 			Result.push_back(Text[Index]);
 		}
 		return Result;
+	}
+
+	// What a failed stream reports; a stream never opened counts as both.
+	struct FStreamState
+	{
+		bool bBad = true;
+		bool bFail = true;
+	};
+
+	bool TryWriteInPlace(const std::wstring& Path, const std::string& Bytes, bool bAppend, FStreamState& OutState)
+	{
+		fs::path FsPath;
+		std::ofstream Stream;
+		if (TryToFileSystemPath(Path, FsPath))
+		{
+			Stream.open(FsPath, std::ios::out | std::ios::binary | (bAppend ? std::ios::app : std::ios::trunc));
+		}
+		if (!Stream.is_open())
+		{
+			return false;
+		}
+		Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+		Stream.close();
+		OutState = FStreamState{Stream.bad(), Stream.fail()};
+		return !OutState.bBad && !OutState.bFail;
+	}
+
+	// A whole file written anew, never in place (FileReplace.h). The
+	// system-error line comes first; the caller adds its own.
+	bool TryReplaceWholeFile(const std::wstring& Path, const uint8_t* Bytes, size_t Size, EReplacedFileMode Mode,
+		bool bLog)
+	{
+		fs::path FsPath;
+		FFileReplaceFailure Failure{FileReplaceSteps::Create, 0};
+		if (TryToFileSystemPath(Path, FsPath) && TryReplaceFile(FsPath, Bytes, Size, Mode, Failure))
+		{
+			return true;
+		}
+		if (bLog)
+		{
+			LogSystemErrorCode(Failure.Step, Failure.ErrorCode);
+		}
+		return false;
 	}
 }
 
@@ -215,38 +259,21 @@ bool FGenericPlatform::TryReadFile(const std::wstring& Path, std::wstring& OutTe
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::vector<uint8_t>& Bytes)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
-	bool bBad = true;
-	try
+	// The bytes written are programs (the launcher the configure tool writes):
+	// a failed write must leave the old program, and the new one is runnable
+	// where files carry permission bits.
+	if (TryReplaceWholeFile(Path, Bytes.data(), Bytes.size(), EReplacedFileMode::Executable, true))
 	{
-		fs::path FsPath;
-		std::ofstream Stream;
-		if (TryToFileSystemPath(Path, FsPath))
-		{
-			Stream.open(FsPath, std::ios::out | std::ios::binary | std::ios::trunc);
-		}
-		if (Stream.is_open())
-		{
-			Stream.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-			Stream.close();
-			if (!Stream.fail())
-			{
-				return true;
-			}
-			bBad = Stream.bad();
-		}
+		return true;
 	}
-	catch (...)
-	{
-	}
-	Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", bBad ? 1 : 0, 1, Path);
+	Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", 1, 1, Path);
 	return false;
 }
 
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool bLog)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
-	bool bBad = true;
-	bool bFail = true;
+	FStreamState State;
 	try
 	{
 		if (bLog)
@@ -273,35 +300,31 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 		}
 		Bytes = ToDiskLineEnds(std::move(Bytes));
 
-		fs::path FsPath;
-		std::ofstream Stream;
-		if (TryToFileSystemPath(Path, FsPath))
+		// A new whole file (the configuration) is written beside the old one
+		// and replaces it complete. Appends (the log) stay in place, and so does
+		// emptying a file: nothing can be half-written, and a viewer holding the
+		// log open would make a replace fail on Windows.
+		const bool bWritten = !bAppend && !Bytes.empty()
+			? TryReplaceWholeFile(Path, reinterpret_cast<const uint8_t*>(Bytes.data()), Bytes.size(),
+				  EReplacedFileMode::Keep, bLog)
+			: TryWriteInPlace(Path, Bytes, bAppend, State);
+		if (bWritten)
 		{
-			Stream.open(FsPath, std::ios::out | std::ios::binary | (bAppend ? std::ios::app : std::ios::trunc));
-		}
-		if (Stream.is_open())
-		{
-			Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-			Stream.close();
-			bBad = Stream.bad();
-			bFail = Stream.fail();
-			if (!bBad && !bFail)
+			if (bLog)
 			{
-				if (bLog)
-				{
-					Log(ELogLevel::Verbose, Category, L"Successfully wrote file: '%s'", Path);
-				}
-				return true;
+				Log(ELogLevel::Verbose, Category, L"Successfully wrote file: '%s'", Path);
 			}
+			return true;
 		}
 	}
 	catch (...)
 	{
+		State = FStreamState();
 	}
 	if (bLog)
 	{
-		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", bBad ? 1 : 0,
-			(bBad || bFail) ? 1 : 0, Path);
+		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", State.bBad ? 1 : 0,
+			(State.bBad || State.bFail) ? 1 : 0, Path);
 	}
 	return false;
 }

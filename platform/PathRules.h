@@ -13,6 +13,11 @@ bool IsPathSeparator(wchar_t Character);
 // directory or drive.
 bool IsAbsolutePath(const std::wstring& Path);
 
+// True when two path texts name the same place under this system's rules
+// for letter case (Windows ignores it, Linux does not). Nothing is resolved:
+// give both the same form first.
+bool AreSamePathNames(const std::wstring& Left, const std::wstring& Right);
+
 // Value appended to Directory by this system's append rule, then made
 // absolute with "." and ".." removed. When the system cannot make it absolute
 // the appended path comes back as it is, so that whoever checks it next can

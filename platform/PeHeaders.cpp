@@ -5,7 +5,6 @@
 namespace
 {
 	constexpr uint64_t MinimumFileSize = 64;
-	constexpr uint64_t MaximumFileSize = 0xFFFFFFFFull;
 
 	constexpr uint16_t DosSignature = 0x5A4D;          // "MZ"
 	constexpr size_t NewHeaderOffsetField = 0x3C;      // e_lfanew
@@ -34,7 +33,7 @@ namespace
 
 bool CheckExecutableFileSize(uint64_t FileSize, const wchar_t* Category)
 {
-	if (FileSize < MinimumFileSize || FileSize >= MaximumFileSize)
+	if (FileSize < MinimumFileSize || FileSize > MaximumExecutableFileSize)
 	{
 		Log(ELogLevel::Error, Category, L"Failed because of an invalid file size");
 		return false;

@@ -10,6 +10,9 @@
 // read nothing outside the range and log every refusal at level Error under
 // the caller's category, so both systems tell the user the same.
 
+// The largest file the headers' 32-bit offsets can describe.
+inline constexpr uint64_t MaximumExecutableFileSize = 0xFFFFFFFEull;
+
 // Smallest file that can hold a DOS header; the size must also fit the
 // 32-bit offsets the headers use.
 bool CheckExecutableFileSize(uint64_t FileSize, const wchar_t* Category);

@@ -154,6 +154,17 @@ bool FPeResourceEditor::TryCollectResources(const uint8_t* Bytes, size_t Size, c
 
 bool FPeResourceEditor::TryLoad(const uint8_t* Bytes, size_t Size)
 {
+	return TryLoadParsed(Bytes, Size, nullptr);
+}
+
+bool FPeResourceEditor::TryLoad(std::vector<uint8_t>&& Bytes)
+{
+	return TryLoadParsed(Bytes.data(), Bytes.size(), &Bytes);
+}
+
+// Owned, when given, holds the bytes and is moved in; otherwise they are copied.
+bool FPeResourceEditor::TryLoadParsed(const uint8_t* Bytes, size_t Size, std::vector<uint8_t>* Owned)
+{
 	try
 	{
 		FPeImage NewImage;
@@ -168,7 +179,14 @@ bool FPeResourceEditor::TryLoad(const uint8_t* Bytes, size_t Size)
 			Log(ELogLevel::Error, LoadCategory, L"Failed because resource data lies outside the file");
 			return false;
 		}
-		File.assign(Bytes, Bytes + Size);
+		if (Owned != nullptr)
+		{
+			File = std::move(*Owned);
+		}
+		else
+		{
+			File.assign(Bytes, Bytes + Size);
+		}
 		Image = std::move(NewImage);
 		Resources = std::move(NewResources);
 		bResourcesChanged = false;

@@ -26,6 +26,9 @@ public:
 	// Takes a copy of the file's bytes and reads every resource of it. False
 	// (logged) when the bytes are not a PE image this editor can read.
 	bool TryLoad(const uint8_t* Bytes, size_t Size);
+	// The same, taking the bytes over instead of copying them (a file read
+	// for editing is held in memory once).
+	bool TryLoad(std::vector<uint8_t>&& Bytes);
 
 	const FPeImage& GetImage() const { return Image; }
 	// The file as loaded, with the certificate entries removed so far.
@@ -57,6 +60,8 @@ public:
 	static bool IsBeforeInDirectory(const FPeResourceId& Left, const FPeResourceId& Right);
 
 private:
+	bool TryLoadParsed(const uint8_t* Bytes, size_t Size, std::vector<uint8_t>* Owned);
+
 	struct FIdOrder
 	{
 		bool operator()(const FPeResourceId& Left, const FPeResourceId& Right) const

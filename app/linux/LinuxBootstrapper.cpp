@@ -3,13 +3,9 @@
 #include "app/Log.h"
 #include "configure/CommandLine.h"
 #include "http/CurlHttpModule.h"
-#include "platform/FileNames.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/linux/LinuxPlatform.h"
 
-#include <sys/stat.h>
-
-#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -70,23 +66,4 @@ bool FLinuxBootstrapper::TryLoadEmbeddedBootstrapper(const std::wstring& OutputP
 		LogCurrentException(Category);
 		return false;
 	}
-}
-
-bool FLinuxBootstrapper::TryMakeBootstrapperRunnable(const std::wstring& Path)
-{
-	constexpr const wchar_t* Category = L"FLinuxBootstrapper::TryMakeBootstrapperRunnable";
-	// A written file gets no execute bit here, unlike on Windows where the
-	// extension decides; without it the launcher could not be started.
-	std::filesystem::path FsPath;
-	if (!TryToFileSystemPath(Path, FsPath))
-	{
-		Log(ELogLevel::Error, Category, L"Failed to make the Bootstrapper executable runnable: '%s'", Path);
-		return false;
-	}
-	if (::chmod(FsPath.c_str(), 0755) != 0)
-	{
-		FLinuxPlatform::LogErrorWithLastErrorMessage(L"Failed to make the Bootstrapper executable runnable");
-		return false;
-	}
-	return true;
 }

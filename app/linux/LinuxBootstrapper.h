@@ -10,8 +10,6 @@ class FLinuxBootstrapper : public FGenericBootstrapper
 public:
 	FLinuxBootstrapper(const std::wstring& FullCommandLine, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
-
 protected:
 	bool TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes) override;
-	bool TryMakeBootstrapperRunnable(const std::wstring& Path) override;
 };

@@ -49,3 +49,8 @@ void FLinuxPlatform::LogErrorWithErrorCode(const std::wstring& Message, uint32_t
 		// Reporting a failure must not become one.
 	}
 }
+
+void LogSystemErrorCode(const std::wstring& Message, uint32_t ErrorCode)
+{
+	FLinuxPlatform::LogErrorWithErrorCode(Message, ErrorCode);
+}

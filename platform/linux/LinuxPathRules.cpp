@@ -17,6 +17,11 @@ bool IsAbsolutePath(const std::wstring& Path)
 	return (!Path.empty() && Path[0] == L'/') || IsWindowsAbsolutePath(Path);
 }
 
+bool AreSamePathNames(const std::wstring& Left, const std::wstring& Right)
+{
+	return Left == Right;
+}
+
 std::wstring ResolvePathNextTo(const std::wstring& Directory, const std::wstring& Value)
 {
 	std::wstring Joined = Value;

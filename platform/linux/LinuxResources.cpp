@@ -3,6 +3,8 @@
 #include "app/Log.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/FileNames.h"
+#include "platform/FileReplace.h"
+#include "platform/PeHeaders.h"
 #include "platform/PeResourceEditor.h"
 #include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
@@ -60,8 +62,18 @@ namespace
 			OutError = EINVAL;
 			return false;
 		}
+		// A file the reader would refuse for its size is refused before it is
+		// read: a multi-GiB file must not end in the out-of-memory killer.
+		std::error_code SizeError;
+		const uintmax_t Size = std::filesystem::file_size(FsPath, SizeError);
+		if (!SizeError && Size > MaximumExecutableFileSize)
+		{
+			CheckExecutableFileSize(Size, Category);
+			OutError = EFBIG;
+			return false;
+		}
 		std::vector<uint8_t> Bytes;
-		OutError = ReadWholeFile(FsPath, Bytes);
+		OutError = ReadWholeFile(FsPath, Bytes, MaximumExecutableFileSize);
 		if (OutError != 0)
 		{
 			return false;
@@ -73,7 +85,7 @@ namespace
 			OutError = ENOEXEC;
 			return false;
 		}
-		if (!OutEditor.TryLoad(Bytes.data(), Bytes.size()))
+		if (!OutEditor.TryLoad(std::move(Bytes)))
 		{
 			OutError = ENOEXEC;
 			return false;
@@ -90,7 +102,14 @@ namespace
 		{
 			return ENOEXEC;
 		}
-		return TryToFileSystemPath(Path, FsPath) ? ReplaceFileContents(FsPath, Bytes) : EINVAL;
+		if (!TryToFileSystemPath(Path, FsPath))
+		{
+			return EINVAL;
+		}
+		FFileReplaceFailure Failure;
+		return TryReplaceFile(FsPath, Bytes.data(), Bytes.size(), EReplacedFileMode::Keep, Failure)
+			? 0
+			: static_cast<int>(Failure.ErrorCode);
 	}
 
 	// One update of the file's resources, written only when every single

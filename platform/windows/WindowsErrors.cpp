@@ -48,3 +48,8 @@ void FWindowsPlatform::LogErrorWithErrorCode(const std::wstring& Message, uint32
 		// Reporting a failure must not become one.
 	}
 }
+
+void LogSystemErrorCode(const std::wstring& Message, uint32_t ErrorCode)
+{
+	FWindowsPlatform::LogErrorWithErrorCode(Message, ErrorCode);
+}

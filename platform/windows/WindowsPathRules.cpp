@@ -2,6 +2,7 @@
 
 #include "platform/windows/WindowsHeaders.h"
 
+#include <climits>
 #include <vector>
 
 bool IsPathSeparator(wchar_t Character)
@@ -12,6 +13,14 @@ bool IsPathSeparator(wchar_t Character)
 bool IsAbsolutePath(const std::wstring& Path)
 {
 	return IsWindowsAbsolutePath(Path);
+}
+
+bool AreSamePathNames(const std::wstring& Left, const std::wstring& Right)
+{
+	// The file system's own rule: ordinal, case-insensitive, locale-free.
+	return Left.size() <= INT_MAX && Right.size() <= INT_MAX &&
+		::CompareStringOrdinal(Left.c_str(), static_cast<int>(Left.size()), Right.c_str(), static_cast<int>(Right.size()),
+			TRUE) == CSTR_EQUAL;
 }
 
 std::wstring ResolvePathNextTo(const std::wstring& Directory, const std::wstring& Value)

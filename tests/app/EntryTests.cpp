@@ -127,12 +127,17 @@ TEST(Entry, CreatesTheLogFolderAndKeepsOnlyTheLastRunInUtf8)
 	EXPECT_EQ(Lines[1].substr(25), " [Verbose] [Test::Bootstrap] second line");
 }
 
-TEST(Entry, WithoutALogPathTheRunStillHappens)
+TEST(Entry, WithoutALogPathTheRunStillHappensAndLeavesAnEarlierLogAlone)
 {
 	FTempDirectory Directory;
+	const std::wstring LogPath = Directory.Wide(L"first.log");
 	FRunRecord Record;
+	RunBootstrapperEntry(MakeEnvironment(Record, LogPath, 0, L"first run"), L"");
+	const std::string FirstLog = ReadFileBytes(ToPath(LogPath));
+
 	std::vector<std::wstring> DebugOutput;
 	EXPECT_EQ(RunBootstrapperEntry(MakeEnvironment(Record, L"", 7, L"no file", &DebugOutput), L"x"), 7);
-	EXPECT_EQ(Record.Runs, 1);
+	EXPECT_EQ(Record.Runs, 2);
 	EXPECT_EQ(DebugOutput.size(), 2u);
+	EXPECT_EQ(ReadFileBytes(ToPath(LogPath)), FirstLog) << "the second entry wrote into the first one's log";
 }

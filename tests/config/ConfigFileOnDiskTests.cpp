@@ -46,10 +46,12 @@ TEST_F(ConfigFileOnDisk, ValuesResolveFromTheFilesFolder)
 {
 	ASSERT_NE(fs::current_path(), Directory.Path() / "cfg");
 	FBootstrapperConfig Config;
-	ASSERT_TRUE(ReadText("ApplicationPath=bin/App.exe" + DiskLineEnd() + "WorkingDirectory=bin" + DiskLineEnd(), Config))
+	// CR LF on every system: a file saved on Windows may ship with any build.
+	ASSERT_TRUE(ReadText("ApplicationPath=bin/App.exe\r\nWorkingDirectory=bin\r\nWaitForExit=1\r\n", Config))
 		<< Capture.Dump();
 	EXPECT_EQ(Config.ApplicationPath, ToWide(Directory.Path() / "cfg" / "bin" / "App.exe"));
 	EXPECT_EQ(Config.WorkingDirectory, ToWide(Directory.Path() / "cfg" / "bin"));
+	EXPECT_TRUE(Config.WaitForExit);
 
 	ASSERT_TRUE(ReadText("ApplicationPath=./bin/../../app/App.exe\nWorkingDirectory=..\n", Config)) << Capture.Dump();
 	EXPECT_EQ(Config.ApplicationPath, ToWide(Directory.Path() / "app" / "App.exe"));

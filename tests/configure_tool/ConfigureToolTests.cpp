@@ -1,6 +1,7 @@
 #include "tests/configure_tool/ToolTestSupport.h"
 
 #include <filesystem>
+#include <vector>
 
 namespace
 {
@@ -120,6 +121,24 @@ TEST_F(ConfigureTool, RefusesAnOutputThatIsTheApplicationItself)
 
 	EXPECT_EQ(Read(Program(L"out/App")), Application);
 	EXPECT_FALSE(Exists(L"out/App.ini"));
+}
+
+TEST_F(ConfigureTool, RefusesAnOutputThatIsItsOwnConfigFile)
+{
+	// The configuration is written last: over the launcher it would leave a
+	// run that reports success and no launcher.
+	std::vector<std::wstring> Outputs{L"out/Launcher.ini"};
+	if (bWindows)
+	{
+		Outputs.push_back(L"out/Launcher.INI");
+	}
+	for (const std::wstring& Output : Outputs)
+	{
+		EXPECT_EQ(RunTool(L"-o " + Native(Output) + L" -a " + Program(L"App")), 1u) << Narrow(Output);
+		EXPECT_TRUE(LogHas(L"The output Bootstrapper executable cannot be its own config file: '" + Native(Output) + L"'."))
+			<< NarrowLog();
+		EXPECT_FALSE(Exists(L"out")) << Narrow(Output);
+	}
 }
 
 TEST_F(ConfigureTool, TheConfiguredLauncherStartsTheApplication)

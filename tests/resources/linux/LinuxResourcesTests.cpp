@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 namespace
 {
 	const uint8_t PayloadBytes[] = {'k', 'v', 't'};
@@ -57,4 +60,41 @@ TEST(LinuxResources, CopyRefusesWhatIsNoWindowsExecutableAndLeavesTheTarget)
 	Capture.Clear();
 	EXPECT_FALSE(FLinuxPlatform::TryRemoveAuthenticodeSignatures(Directory.Wide(L"missing.exe")));
 	EXPECT_NE(Capture.Dump().find(L"CreateFile failed: ErrorCode=0x2 (2)"), std::wstring::npos) << Capture.Dump();
+}
+
+namespace
+{
+	// Bytes this process has read through read() and its kin so far.
+	uint64_t BytesReadSoFar()
+	{
+		std::ifstream Io("/proc/self/io");
+		std::string Key;
+		uint64_t Value = 0;
+		while (Io >> Key >> Value)
+		{
+			if (Key == "rchar:")
+			{
+				return Value;
+			}
+		}
+		ADD_FAILURE() << "/proc/self/io has no rchar";
+		return 0;
+	}
+}
+
+TEST(LinuxResources, AHugeSourceIsRefusedBeforeItIsRead)
+{
+	// 4 GiB without a byte on disk: past what the headers' offsets can describe.
+	FTempDirectory Directory;
+	const std::filesystem::path Huge = Directory.Path() / "Huge.exe";
+	WriteFileBytes(Huge, "MZ");
+	std::filesystem::resize_file(Huge, 4ull << 30);
+	FLogCapture Capture;
+	std::vector<FResourceRecord> Records;
+
+	const uint64_t Before = BytesReadSoFar();
+	EXPECT_FALSE(FLinuxPlatform::TryGetResources(Directory.Wide(L"Huge.exe"), {3, 14, 16}, Records));
+	EXPECT_LT(BytesReadSoFar() - Before, 1u << 20) << "the file was read before its size was checked";
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FLinuxPlatform::TryGetResources", L"Failed because of an invalid file size"))
+		<< Capture.Dump();
 }
