@@ -13,38 +13,15 @@ std::wstring FormProcessCommandLine(const std::wstring& ExecutablePath, const st
 	return CommandLine;
 }
 
-std::vector<std::wstring> SplitProcessCommandLine(const std::wstring& CommandLine)
+std::vector<std::wstring> FormProcessArguments(const std::wstring& ExecutablePath, const std::optional<std::wstring>& Arguments)
 {
-	std::wstring Program;
-	size_t Rest = 0;
-	if (!CommandLine.empty() && CommandLine[0] == L'"')
+	std::vector<std::wstring> Result{ExecutablePath};
+	if (Arguments.has_value())
 	{
-		const size_t Closing = CommandLine.find(L'"', 1);
-		if (Closing == std::wstring::npos)
+		for (std::wstring& Argument : SplitCommandLineArguments(*Arguments))
 		{
-			Program = CommandLine.substr(1);
-			Rest = CommandLine.size();
+			Result.push_back(std::move(Argument));
 		}
-		else
-		{
-			Program = CommandLine.substr(1, Closing - 1);
-			Rest = Closing + 1;
-		}
-	}
-	else
-	{
-		Rest = CommandLine.find_first_of(L" \t");
-		if (Rest == std::wstring::npos)
-		{
-			Rest = CommandLine.size();
-		}
-		Program = CommandLine.substr(0, Rest);
-	}
-
-	std::vector<std::wstring> Result{std::move(Program)};
-	for (std::wstring& Argument : SplitCommandLineArguments(CommandLine.substr(Rest)))
-	{
-		Result.push_back(std::move(Argument));
 	}
 	return Result;
 }

@@ -5,18 +5,19 @@
 #include <string>
 #include <vector>
 
-// The command line a child is started with on every system: the executable
-// path in double quotes (also without spaces, so the program name never depends
-// on the path), then, when an argument text is present, one space and the text
-// unchanged. The argument text is the caller's own and is passed on as it is.
+// The command line a Windows child is started with, and the one logged on every
+// system: the executable path in double quotes (also without spaces, so the
+// program name never depends on the path), then, when an argument text is
+// present, one space and the text unchanged. The argument text is the caller's
+// own and is passed on as it is.
 std::wstring FormProcessCommandLine(const std::wstring& ExecutablePath, const std::optional<std::wstring>& Arguments);
 
-// Splits such a command line the way a Windows program sees it, so a child gets
-// the same arguments everywhere: the program name by its own rule (after a
-// leading quote everything up to the next quote, without escapes; otherwise up
-// to the first space or tab), the rest by SplitCommandLineArguments.
-// The first element is the program name.
-std::vector<std::wstring> SplitProcessCommandLine(const std::wstring& CommandLine);
+// The arguments a child gets on a system that starts a program by its path and
+// an argument vector: the executable path exactly as given (it is also the
+// program name), then the argument text split by SplitCommandLineArguments, so
+// the child finds what a Windows program would. The path is never re-read from
+// the command line: a double quote in it would end the program name there.
+std::vector<std::wstring> FormProcessArguments(const std::wstring& ExecutablePath, const std::optional<std::wstring>& Arguments);
 
 // The system's part of running one child. A failing step logs the system's
 // error itself (the code has to be read right after the failing call) and

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
+#include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,11 +29,68 @@ namespace
 		return ErrorCode;
 	}
 
+	// Ctrl+C, kill's default and a closed terminal window. Ending the launcher
+	// while its group holds the terminal would leave the script that started it
+	// in the background, stopped at its next read.
+	constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+	// What the handler needs, set before it is installed: it may interrupt
+	// anything, so it reads nothing but these.
+	volatile sig_atomic_t HandedTerminal = -1;
+	volatile sig_atomic_t HandedGroup = 0;
+	volatile sig_atomic_t HandBackGroup = 0;
+
+	// Only async-signal-safe calls and no log line: the launcher may be anywhere,
+	// even inside the logger.
+	void HandBackTheTerminalAndDie(int Signal)
+	{
+		if (::tcgetpgrp(HandedTerminal) == HandedGroup)
+		{
+			SetTerminalForegroundGroup(HandedTerminal, HandBackGroup);
+		}
+		// Dying of the signal itself keeps the exit status the shell reports (128 + n).
+		// It is blocked until the handler returns, then the default action ends us.
+		struct sigaction Default{};
+		Default.sa_handler = SIG_DFL;
+		sigemptyset(&Default.sa_mask);
+		::sigaction(Signal, &Default, nullptr);
+		::raise(Signal);
+	}
+
+	sigset_t MakeEndingSignalSet()
+	{
+		sigset_t Set;
+		sigemptyset(&Set);
+		for (const int Signal : EndingSignals)
+		{
+			sigaddset(&Set, Signal);
+		}
+		return Set;
+	}
+
+	// Holds the ending signals back for its lifetime, so that none arrives between
+	// a change of the terminal's owner and the matching change of the handlers.
+	class FEndingSignalsBlocked
+	{
+	public:
+		FEndingSignalsBlocked()
+		{
+			const sigset_t Set = MakeEndingSignalSet();
+			::pthread_sigmask(SIG_BLOCK, &Set, &Previous);
+		}
+		~FEndingSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &Previous, nullptr); }
+		FEndingSignalsBlocked(const FEndingSignalsBlocked&) = delete;
+		FEndingSignalsBlocked& operator=(const FEndingSignalsBlocked&) = delete;
+
+	private:
+		sigset_t Previous;
+	};
+
 	// The session's POSIX process group. When the launcher had to make a group
-	// of its own while its old group owned the terminal, the new group took the
+	// of its own while its old group owned the terminal, the new group takes the
 	// terminal over (so Ctrl+C reaches the launcher and the game); releasing the
-	// group hands the terminal back, so that a script that started the launcher
-	// can read from it again.
+	// group, or a signal that ends the launcher, hands the terminal back, so that
+	// a script that started the launcher can read from it again.
 	class FLinuxProcessGroup final : public IProcessGroup
 	{
 	public:
@@ -42,19 +101,59 @@ namespace
 
 		~FLinuxProcessGroup() override
 		{
-			if (Terminal && ::tcgetpgrp(Terminal.Get()) == Group)
+			if (!Terminal)
+			{
+				return;
+			}
+			const FEndingSignalsBlocked Blocked;
+			if (::tcgetpgrp(Terminal.Get()) == Group)
 			{
 				// The old group may be gone by now; then the terminal stays with ours.
 				SetTerminalForegroundGroup(Terminal.Get(), PreviousForegroundGroup);
 			}
+			for (size_t Index = 0; Index < std::size(EndingSignals); ++Index)
+			{
+				if (bHandlerInstalled[Index])
+				{
+					::sigaction(EndingSignals[Index], &PreviousActions[Index], nullptr);
+				}
+			}
 		}
 
-		int GetTerminal() const { return Terminal.Get(); }
+		// Gives the terminal to our group; from then on a signal that ends the
+		// launcher hands it back first. Returns 0 or the system's error code.
+		int TakeTerminal()
+		{
+			const FEndingSignalsBlocked Blocked;
+			if (const int ErrorCode = SetTerminalForegroundGroup(Terminal.Get(), Group); ErrorCode != 0)
+			{
+				return ErrorCode;
+			}
+			HandedTerminal = Terminal.Get();
+			HandedGroup = Group;
+			HandBackGroup = PreviousForegroundGroup;
+			struct sigaction Handler{};
+			Handler.sa_handler = HandBackTheTerminalAndDie;
+			Handler.sa_mask = MakeEndingSignalSet();
+			for (size_t Index = 0; Index < std::size(EndingSignals); ++Index)
+			{
+				// A signal the launcher was started to ignore (nohup, a background job of
+				// a script) stays ignored, and a handler of someone else's stays theirs.
+				::sigaction(EndingSignals[Index], nullptr, &PreviousActions[Index]);
+				if ((PreviousActions[Index].sa_flags & SA_SIGINFO) == 0 && PreviousActions[Index].sa_handler == SIG_DFL)
+				{
+					bHandlerInstalled[Index] = ::sigaction(EndingSignals[Index], &Handler, nullptr) == 0;
+				}
+			}
+			return 0;
+		}
 
 	private:
 		pid_t Group;
 		FScopedFileDescriptor Terminal;
 		pid_t PreviousForegroundGroup;
+		struct sigaction PreviousActions[std::size(EndingSignals)]{};
+		bool bHandlerInstalled[std::size(EndingSignals)]{};
 	};
 }
 
@@ -96,7 +195,7 @@ bool FLinuxPlatform::TryCreateProcessGroup(const std::wstring& Name, std::shared
 		}
 		if (bForeground)
 		{
-			if (const int ErrorCode = SetTerminalForegroundGroup(Group->GetTerminal(), Self); ErrorCode != 0)
+			if (const int ErrorCode = Group->TakeTerminal(); ErrorCode != 0)
 			{
 				LogErrorWithErrorCode(L"Failed to give the terminal to the new process group", static_cast<uint32_t>(ErrorCode));
 				// Back into the old group: a launcher that Ctrl+C cannot reach is worse

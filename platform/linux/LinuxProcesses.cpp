@@ -11,6 +11,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -53,12 +54,13 @@ namespace
 	class FLinuxProcessStarter final : public IProcessStarter
 	{
 	public:
-		bool TryStart(const std::wstring& CommandLine, const std::optional<std::wstring>& WorkingDirectory, bool bBreakaway,
+		explicit FLinuxProcessStarter(std::vector<std::wstring> InArguments) : Arguments(std::move(InArguments)) {}
+
+		// The command line is only the logged text here: the program and its
+		// arguments were taken apart before it was formed.
+		bool TryStart(const std::wstring&, const std::optional<std::wstring>& WorkingDirectory, bool bBreakaway,
 			uint32_t& OutProcessId, uint32_t& OutErrorCode) override
 		{
-			// The child gets exactly the arguments a Windows program would find in
-			// the same command line, the program name first.
-			const std::vector<std::wstring> Arguments = SplitProcessCommandLine(CommandLine);
 			std::vector<std::string> Encoded(Arguments.size());
 			for (size_t Index = 0; Index < Arguments.size(); ++Index)
 			{
@@ -174,6 +176,7 @@ namespace
 			return false;
 		}
 
+		std::vector<std::wstring> Arguments;
 		pid_t ProcessId = 0;
 	};
 }
@@ -184,7 +187,7 @@ bool FLinuxPlatform::TryRunExecutable(const std::wstring& ExecutablePath, const 
 	constexpr const wchar_t* Category = L"FLinuxPlatform::TryRunExecutable";
 	try
 	{
-		FLinuxProcessStarter Starter;
+		FLinuxProcessStarter Starter(FormProcessArguments(ExecutablePath, Arguments));
 		return RunProcess(Category, Starter, ExecutablePath, Arguments, WorkingDirectory, bBreakaway, bWait, OutExitCode);
 	}
 	catch (...)

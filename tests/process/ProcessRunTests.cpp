@@ -9,17 +9,27 @@
 
 using FArguments = std::vector<std::wstring>;
 
-TEST(ProcessCommandLine, SplitsBackTheWayAWindowsProgramSeesIt)
+TEST(ProcessArguments, ThePathAsGivenThenTheTextSplitTheWayAWindowsProgramSeesIt)
 {
-	// The program name runs to the next quote; backslashes there are literal.
-	EXPECT_EQ(SplitProcessCommandLine(L"\"C:\\dir\\\" x"), (FArguments{L"C:\\dir\\", L"x"}));
-	EXPECT_EQ(SplitProcessCommandLine(L"\"/opt/my game/run\""), (FArguments{L"/opt/my game/run"}));
-	EXPECT_EQ(SplitProcessCommandLine(L"\"/opt/game\" "), (FArguments{L"/opt/game"}));
-	EXPECT_EQ(SplitProcessCommandLine(L"\"/opt/game\" -a \"b c\" \"\" d\\\"e"),
-		(FArguments{L"/opt/game", L"-a", L"b c", L"", L"d\"e"}));
-	EXPECT_EQ(SplitProcessCommandLine(L"plain\targ"), (FArguments{L"plain", L"arg"}));
-	// A quote inside the path ends the program name, as it would on Windows.
-	EXPECT_EQ(SplitProcessCommandLine(FormProcessCommandLine(L"/a\"b", std::wstring(L"x"))), (FArguments{L"/a", L"b x"}));
+	struct FCase
+	{
+		const wchar_t* Path;
+		std::optional<std::wstring> Text;
+		FArguments Expected;
+	};
+	const FCase Cases[] = {
+		{L"/opt/my game/run", std::nullopt, {L"/opt/my game/run"}},
+		{L"/opt/game", L"", {L"/opt/game"}},
+		{L"/opt/game", L"-a \"b c\" \"\" d\\\"e", {L"/opt/game", L"-a", L"b c", L"", L"d\"e"}},
+		// A quote in the path neither ends the program name nor reaches the arguments.
+		{L"/a\"b", L"x", {L"/a\"b", L"x"}},
+	};
+	for (const FCase& Case : Cases)
+	{
+		EXPECT_EQ(FormProcessArguments(Case.Path, Case.Text), Case.Expected) << Case.Path;
+	}
+	// The logged command line keeps the Windows form.
+	EXPECT_EQ(FormProcessCommandLine(L"/a\"b", std::wstring(L"x")), L"\"/a\"b\" x");
 }
 
 namespace

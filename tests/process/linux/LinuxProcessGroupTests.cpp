@@ -4,7 +4,8 @@
 //  - as the leader of its group (what a shell with job control does),
 //  - as a plain member of its parent's group without a terminal,
 //  - as a member of the group that owns the session's terminal (what a script
-//    run in a terminal does).
+//    run in a terminal does), ending normally or by a signal sent to the group
+//    that took the terminal over.
 #include "platform/Utf8.h"
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -41,7 +42,7 @@ namespace
 
 	// Runs one inner case and gives its exit code (0 = passed), -1 when it could
 	// not be run or did not end in time.
-	int RunInnerCase(const std::string& TestName, EStart Start)
+	int RunInnerCase(const std::string& TestName, EStart Start, int EndingSignal = 0)
 	{
 		// Everything the child needs is made before fork: after it, only calls
 		// that are safe in a copy of a process may run.
@@ -83,7 +84,8 @@ namespace
 			::setsid();
 			// The first terminal a session leader opens becomes its controlling terminal,
 			// with the leader's group in the foreground.
-			if (!TerminalPath.empty() && ::open(TerminalPath.c_str(), O_RDWR) < 0)
+			const int Terminal = TerminalPath.empty() ? -1 : ::open(TerminalPath.c_str(), O_RDWR);
+			if (!TerminalPath.empty() && Terminal < 0)
 			{
 				::_exit(120);
 			}
@@ -102,12 +104,34 @@ namespace
 			while (Member > 0 && ::waitpid(Member, &Status, 0) < 0 && errno == EINTR)
 			{
 			}
+			// However the member ended, the terminal must be back with the group that
+			// started it, as the shell of a script expects.
+			if (Terminal >= 0 && ::tcgetpgrp(Terminal) != ::getpgrp())
+			{
+				::_exit(123);
+			}
+			if (Member > 0 && WIFSIGNALED(Status))
+			{
+				// A death by signal in the shell's terms.
+				::_exit(128 + WTERMSIG(Status));
+			}
 			::_exit(Member > 0 && WIFEXITED(Status) ? WEXITSTATUS(Status) : 122);
 		}
 
 		const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
 		for (;;)
 		{
+			// Sent as Ctrl+C is, to the terminal's foreground group, once the member's
+			// new group has taken the terminal over.
+			if (EndingSignal != 0)
+			{
+				const pid_t Foreground = ::tcgetpgrp(Master.Get());
+				if (Foreground > 0 && Foreground != SessionLeader)
+				{
+					::kill(-Foreground, EndingSignal);
+					EndingSignal = 0;
+				}
+			}
 			int Status = 0;
 			const pid_t Result = ::waitpid(SessionLeader, &Status, WNOHANG);
 			if (Result == SessionLeader)
@@ -157,9 +181,27 @@ TEST(LinuxProcessGroup, MemberWithoutTerminalLeadsANewGroup)
 
 TEST(LinuxProcessGroup, ForegroundMemberTakesTheTerminalAlongAndGivesItBack)
 {
-	EXPECT_EQ(RunInnerCase("LinuxProcessGroupInner.ForegroundMemberTakesTheTerminalAlongAndGivesItBack",
-				  EStart::TerminalMember),
-		0);
+	// The exit code is the session leader's report on the member: 0 when the
+	// inner case passed, 128 + n when the member died of signal n, 123 when the
+	// terminal was not handed back.
+	struct FCase
+	{
+		const char* InnerCase;
+		int Signal;
+		int Expected;
+	};
+	const FCase Cases[] = {
+		{"ForegroundMemberTakesTheTerminalAlongAndGivesItBack", 0, 0},
+		{"ForegroundMemberWaitsForItsEnd", SIGINT, 128 + SIGINT},
+		{"ForegroundMemberWaitsForItsEnd", SIGTERM, 128 + SIGTERM},
+		{"ForegroundMemberWaitsForItsEnd", SIGHUP, 128 + SIGHUP},
+	};
+	for (const FCase& Case : Cases)
+	{
+		EXPECT_EQ(RunInnerCase(std::string("LinuxProcessGroupInner.") + Case.InnerCase, EStart::TerminalMember, Case.Signal),
+			Case.Expected)
+			<< "signal " << Case.Signal;
+	}
 }
 
 TEST(LinuxProcessGroupInner, GroupLeaderKeepsItsGroup)
@@ -217,6 +259,9 @@ TEST(LinuxProcessGroupInner, ForegroundMemberTakesTheTerminalAlongAndGivesItBack
 	ASSERT_TRUE(Terminal);
 	ASSERT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
 
+	// A launcher started under nohup keeps ignoring the hang-up.
+	::signal(SIGHUP, SIG_IGN);
+
 	std::shared_ptr<IProcessGroup> Group;
 	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-c", Group)) << Capture.Dump();
 	EXPECT_EQ(::getpgrp(), ::getpid());
@@ -231,6 +276,25 @@ TEST(LinuxProcessGroupInner, ForegroundMemberTakesTheTerminalAlongAndGivesItBack
 	EXPECT_EQ(Current.sa_handler, SIG_DFL);
 	ExpectChildrenInAndOutOfTheGroup(Platform);
 
+	EXPECT_EQ(::signal(SIGHUP, SIG_IGN), SIG_IGN);
+
 	Group.reset();
 	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
+	// With the terminal back, the launcher's signals are as they were.
+	EXPECT_EQ(::signal(SIGINT, SIG_DFL), SIG_DFL);
+	EXPECT_EQ(::signal(SIGTERM, SIG_DFL), SIG_DFL);
+}
+
+TEST(LinuxProcessGroupInner, ForegroundMemberWaitsForItsEnd)
+{
+	SKIP_UNLESS_INNER_CASE();
+	const FWatchdog Watchdog;
+	FLinuxPlatform Platform;
+	std::shared_ptr<IProcessGroup> Group;
+	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-d", Group));
+	// The outer case sends the signal once it sees the terminal with our group.
+	for (;;)
+	{
+		::pause();
+	}
 }

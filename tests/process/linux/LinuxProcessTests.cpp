@@ -12,9 +12,11 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <string>
 #include <sys/ioctl.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -107,6 +109,33 @@ TEST(LinuxProcesses, BareNamesComeFromPathAndRelativePathsFromOurFolder)
 	std::filesystem::current_path(Previous);
 	EXPECT_TRUE(bResult) << Capture.Dump();
 	EXPECT_EQ(ExitCode, 4u);
+}
+
+TEST(LinuxProcesses, AQuoteInThePathChangesNeitherTheProgramNorTheArguments)
+{
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	FTempDirectory Directory;
+	// Read as a Windows command line, the quote would end the program name at the
+	// decoy "we", which writes no report.
+	const std::wstring Program = Directory.Wide(L"we\"ird");
+	std::filesystem::create_symlink(ToPath(GetReportHelperPath()), ToPath(Program));
+	std::filesystem::create_symlink(ToPath(GetExitHelperPath()), Directory.Path() / "we");
+	const std::wstring ReportPath = Directory.Wide(L"report.txt");
+	ASSERT_TRUE(Platform.TrySetEnvironmentVariable(L"KVT_REPORT_FILE", ReportPath));
+
+	uint32_t ExitCode = 1;
+	{
+		const FWatchdog Watchdog;
+		ASSERT_TRUE(Platform.TryRunExecutable(Program, std::wstring(L"x \"y z\""), std::nullopt, false, true, &ExitCode))
+			<< Capture.Dump();
+	}
+	EXPECT_EQ(ExitCode, 0u);
+	FReport Report;
+	ASSERT_TRUE(TryReadReport(ReportPath, Report)) << "the decoy ran instead of the report helper";
+	EXPECT_EQ(Report.Arguments, (std::vector<std::wstring>{Program, L"x", L"y z"}));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Creating process with command: '\"" + Program + L"\" x \"y z\"'"))
+		<< Capture.Dump();
 }
 
 TEST(LinuxProcesses, ErrnoLoggerReadsTheCodeAtOnce)
