@@ -11,6 +11,7 @@
 namespace
 {
 	constexpr const wchar_t* RecordEventCategory = L"FGenericAnalytics::RecordEvent";
+	constexpr int64_t NanosecondsPerMillisecond = 1'000'000;
 
 	FAnalyticsAttribute MakeStringAttribute(const char* Name, std::string Value)
 	{
@@ -35,7 +36,6 @@ namespace
 		constexpr int64_t NanosecondsPerHour = 3'600'000'000'000;
 		constexpr int64_t NanosecondsPerMinute = 60'000'000'000;
 		constexpr int64_t NanosecondsPerSecond = 1'000'000'000;
-		constexpr int64_t NanosecondsPerMillisecond = 1'000'000;
 
 		const int32_t Hours = static_cast<int32_t>(Age / NanosecondsPerHour);
 		int64_t Rest = Age - Hours * NanosecondsPerHour;
@@ -56,13 +56,14 @@ namespace
 
 FGenericAnalytics::FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPlatform,
 	const std::wstring& InAppVersion, const std::wstring& InAppID, const std::wstring& InAppEnvironment,
-	const std::string& InTelemetryBaseUrl)
+	const std::string& InTelemetryBaseUrl, int64_t InUploadTimeBudgetMs)
 	: HttpModule(InHttpModule)
 	, AppVersion(EncodeUtf8ByCodeUnit(InAppVersion))
 	, AppID(EncodeUtf8ByCodeUnit(InAppID))
 	, AppEnvironment(EncodeUtf8ByCodeUnit(InAppEnvironment))
 	, Platform(InPlatform)
 	, TelemetryBaseUrl(InTelemetryBaseUrl)
+	, UploadTimeBudgetMs(InUploadTimeBudgetMs)
 {
 	// Composed once: the platform texts do not change during a run.
 	UserAgent = AppID + AppVersion + " ";
@@ -79,6 +80,12 @@ void FGenericAnalytics::SetSessionId(const std::wstring& SessionId)
 }
 
 void FGenericAnalytics::RecordEvent(const std::vector<FAnalyticsAttribute>& Attributes)
+{
+	// A single upload has the whole budget to itself.
+	PostEvent(Attributes, UploadTimeBudgetMs);
+}
+
+void FGenericAnalytics::PostEvent(const std::vector<FAnalyticsAttribute>& Attributes, int64_t TimeLimitMs)
 {
 	if (SessionID.empty())
 	{
@@ -119,6 +126,7 @@ void FGenericAnalytics::RecordEvent(const std::vector<FAnalyticsAttribute>& Attr
 	Request->SetURL(URL);
 	Request->SetVerb("POST");
 	Request->SetContent(Json);
+	Request->SetTimeLimitMs(TimeLimitMs);
 	// Fire-and-forget: the request logs its own trouble and nothing is retried.
 	Request->ProcessRequest();
 }
@@ -126,18 +134,38 @@ void FGenericAnalytics::RecordEvent(const std::vector<FAnalyticsAttribute>& Attr
 void FGenericAnalytics::FlushEvents()
 {
 	const size_t End = Events.size();
+	int64_t BudgetStart = 0;
+	size_t NotSent = 0;
 	for (size_t Index = 0; Index < End; ++Index)
 	{
 		// Read anew per event: uploads are synchronous, so each age is taken
-		// when that event's own upload begins.
-		const int64_t Age = ReadMonotonicNanoseconds() - Events[Index].Timestamp;
+		// when that event's own upload begins, and so is the time left for it.
+		const int64_t Now = ReadMonotonicNanoseconds();
+		if (Index == 0)
+		{
+			BudgetStart = Now;
+		}
+		const int64_t TimeLeftMs = UploadTimeBudgetMs - (Now - BudgetStart) / NanosecondsPerMillisecond;
+		if (TimeLeftMs <= 0)
+		{
+			// Time only runs on: no later event would find any left either.
+			NotSent = End - Index;
+			break;
+		}
+		const int64_t Age = Now - Events[Index].Timestamp;
 		// Moved out so that an upload that queues another event cannot pull the
 		// list from under the call.
 		std::vector<FAnalyticsAttribute> Attributes = std::move(Events[Index].Attributes);
 		Attributes.push_back(MakeStringAttribute("DateOffset", FormatDateOffset(Age)));
-		RecordEvent(Attributes);
+		PostEvent(Attributes, TimeLeftMs);
 	}
-	// Nothing survives a flush, whatever became of the uploads.
+	if (NotSent > 0)
+	{
+		Log(ELogLevel::Verbose, L"FGenericAnalytics::FlushEvents", L"Telemetry time budget spent: %i of %i events not sent.",
+			static_cast<int>(NotSent), static_cast<int>(End));
+	}
+	// Nothing survives a flush, whatever became of the uploads: uploads are
+	// never retried, so an event left unsent is dropped too.
 	Events.clear();
 }
 

@@ -20,10 +20,16 @@ struct FQueuedEvent
 class FGenericAnalytics : public IAnalytics
 {
 public:
+	// All uploads of one flush share this time, counted from the first one's
+	// start: a server that accepts and never answers holds the launcher this
+	// long after the game, however many events are queued.
+	static constexpr int64_t DefaultUploadTimeBudgetMs = 10'000;
+
 	// The telemetry base address is scheme, host and optional port, no path.
 	FGenericAnalytics(IHttpModule* InHttpModule, IPlatform* InPlatform, const std::wstring& InAppVersion,
 		const std::wstring& InAppID, const std::wstring& InAppEnvironment,
-		const std::string& InTelemetryBaseUrl = KVT_TELEMETRY_URL);
+		const std::string& InTelemetryBaseUrl = KVT_TELEMETRY_URL,
+		int64_t InUploadTimeBudgetMs = DefaultUploadTimeBudgetMs);
 
 	void SetSessionId(const std::wstring& SessionId) override;
 	void RecordEvent(const std::vector<FAnalyticsAttribute>& Attributes) override;
@@ -39,6 +45,8 @@ protected:
 	virtual int64_t ReadMonotonicNanoseconds() const;
 
 private:
+	void PostEvent(const std::vector<FAnalyticsAttribute>& Attributes, int64_t TimeLimitMs);
+
 	IHttpModule* HttpModule;
 	std::string SessionID;
 	std::string AppVersion;
@@ -48,4 +56,5 @@ private:
 	IPlatform* Platform;
 	std::vector<FQueuedEvent> Events;
 	std::string TelemetryBaseUrl;
+	int64_t UploadTimeBudgetMs;
 };

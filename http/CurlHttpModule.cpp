@@ -4,11 +4,17 @@
 
 #include "http/CurlLibrary.h"
 
-FCurlHttpModule::FCurlHttpModule(int64_t InTransferTimeoutMs) : TransferTimeoutMs(InTransferTimeoutMs) {}
+#include <utility>
+
+FCurlHttpModule::FCurlHttpModule(int64_t InTransferTimeoutMs, std::string InCertificateAuthorityFile)
+	: TransferTimeoutMs(InTransferTimeoutMs)
+	, CertificateAuthorityFile(std::move(InCertificateAuthorityFile))
+{
+}
 
 std::shared_ptr<IHttpRequest> FCurlHttpModule::CreateRequest()
 {
-	return std::make_shared<FCurlHttpRequest>(TransferTimeoutMs);
+	return std::make_shared<FCurlHttpRequest>(TransferTimeoutMs, CertificateAuthorityFile);
 }
 
 bool FCurlHttpModule::UrlEncode(const std::string& Input, std::string& Output)

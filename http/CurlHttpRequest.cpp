@@ -2,7 +2,14 @@
 
 #include "http/CurlLibrary.h"
 
-FCurlHttpRequest::FCurlHttpRequest(int64_t InTransferTimeoutMs) : TransferTimeoutMs(InTransferTimeoutMs) {}
+#include <algorithm>
+#include <utility>
+
+FCurlHttpRequest::FCurlHttpRequest(int64_t InTransferTimeoutMs, std::string InCertificateAuthorityFile)
+	: TransferTimeoutMs(InTransferTimeoutMs)
+	, CertificateAuthorityFile(std::move(InCertificateAuthorityFile))
+{
+}
 
 FCurlHttpRequest::~FCurlHttpRequest()
 {
@@ -25,6 +32,12 @@ void FCurlHttpRequest::SetURL(const std::string& InURL) { URL = InURL; }
 void FCurlHttpRequest::SetContent(const std::string& InContent)
 {
 	Content = std::make_unique<FMemoryContentReader>(std::vector<uint8_t>(InContent.begin(), InContent.end()));
+}
+
+void FCurlHttpRequest::SetTimeLimitMs(int64_t Milliseconds)
+{
+	// libcurl reads 0 as no limit at all: the shortest limit it can be given is 1 ms.
+	TransferTimeoutMs = std::max<int64_t>(Milliseconds, 1);
 }
 
 void FCurlHttpRequest::SetHeader(const std::string& Name, const std::string& Value)
@@ -51,6 +64,10 @@ bool FCurlHttpRequest::ProcessRequest()
 	// Peer and host verification stay on (libcurl's default); the certificates
 	// come from the operating system's store where the TLS back end supports it.
 	SetOpt(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+	if (!CertificateAuthorityFile.empty())
+	{
+		SetOpt(CURLOPT_CAINFO, CertificateAuthorityFile.c_str());
+	}
 	SetOpt(CURLOPT_URL, URL.c_str());
 	if (Verb != "POST")
 	{
@@ -80,7 +97,8 @@ bool FCurlHttpRequest::ProcessRequest()
 	}
 	SetOpt(CURLOPT_CONNECTTIMEOUT, 3L);
 	// The connect time-out alone leaves a server that accepts and then stalls
-	// free to hold the process forever; bound the whole transfer as well.
+	// free to hold the process forever; bound the whole transfer as well, by
+	// the caller's limit (telemetry: what is left of the run's time) if it set one.
 	SetOpt(CURLOPT_TIMEOUT_MS, static_cast<long>(TransferTimeoutMs));
 	// Nobody reads the answer; without a sink libcurl would print it to stdout.
 	SetOpt(CURLOPT_WRITEFUNCTION, &FCurlHttpRequest::DiscardCallback);

@@ -18,7 +18,8 @@
 class FCurlHttpRequest : public IHttpRequest
 {
 public:
-	explicit FCurlHttpRequest(int64_t InTransferTimeoutMs);
+	// An empty certificate authority file leaves the TLS back end's own trust.
+	explicit FCurlHttpRequest(int64_t InTransferTimeoutMs, std::string InCertificateAuthorityFile = {});
 	~FCurlHttpRequest() override;
 	FCurlHttpRequest(const FCurlHttpRequest&) = delete;
 	FCurlHttpRequest& operator=(const FCurlHttpRequest&) = delete;
@@ -29,6 +30,7 @@ public:
 	void SetContent(const std::string& InContent) override;
 	void SetHeader(const std::string& Name, const std::string& Value) override;
 	bool ProcessRequest() override;
+	void SetTimeLimitMs(int64_t Milliseconds) override;
 
 	// Sets one option on the open handle; a failure is logged and the caller
 	// goes on, since no single option is worth losing the event for.
@@ -51,6 +53,7 @@ private:
 	std::map<std::string, std::string> Headers;
 	uint64_t ReadOffset = 0;
 	int64_t TransferTimeoutMs;
+	std::string CertificateAuthorityFile;
 };
 
 template <typename TValue>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // One HTTP request; byte strings throughout.
@@ -16,4 +17,7 @@ public:
 	virtual void SetHeader(const std::string& Name, const std::string& Value) = 0;
 	// False when the request could not be started; true once it was attempted.
 	virtual bool ProcessRequest() = 0;
+	// The whole transfer, connecting included, ends within this many
+	// milliseconds; set before ProcessRequest.
+	virtual void SetTimeLimitMs(int64_t Milliseconds) = 0;
 };

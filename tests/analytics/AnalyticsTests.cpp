@@ -209,7 +209,74 @@ TEST_F(AnalyticsTest, RequestCarriesTheQueryHeadersAndBody)
 		{"Content-Type", "application/json; charset=utf-8"},
 	}));
 	EXPECT_EQ(Request.Calls, (std::vector<std::string>{"SetHeader User-Agent", "SetHeader Content-Type", "SetURL",
-		"SetVerb", "SetContent", "ProcessRequest"}));
+		"SetVerb", "SetContent", "SetTimeLimitMs", "ProcessRequest"}));
+	EXPECT_EQ(Request.TimeLimitMs, 10'000) << "a lone upload has the whole budget";
+}
+
+TEST(AnalyticsBudget, UploadsOfOneFlushShareOneTimeBudget)
+{
+	struct FCase
+	{
+		int64_t BudgetMs;
+		int64_t UploadMs;
+		int Events;
+		std::vector<int64_t> Limits;
+		std::wstring Message;  // empty: nothing logged
+	};
+	const FCase Cases[] = {
+		// The fifth event's turn comes just as the budget runs out.
+		{FGenericAnalytics::DefaultUploadTimeBudgetMs, 2'500, 5, {10'000, 7'500, 5'000, 2'500},
+			L"Telemetry time budget spent: 1 of 5 events not sent."},
+		{1'500, 400, 7, {1'500, 1'100, 700, 300}, L"Telemetry time budget spent: 3 of 7 events not sent."},
+		{FGenericAnalytics::DefaultUploadTimeBudgetMs, 1'000, 3, {10'000, 9'000, 8'000}, L""},
+	};
+	for (const FCase& Case : Cases)
+	{
+		SCOPED_TRACE(testing::Message() << Case.BudgetMs << " ms for " << Case.Events << " events");
+		FLogCapture Capture;
+		FFakeHttpModule Http;
+		FFakePlatform Platform;
+		FClockedAnalytics Analytics(&Http, &Platform, L"v", L"a", L"e", "http://h", Case.BudgetMs);
+		Analytics.SetSessionId(L"s");
+		// Events are queued long before the flush: only the uploads count.
+		for (int Index = 0; Index < Case.Events; ++Index)
+		{
+			Analytics.RecordUserHelperExit(Index);
+		}
+		Analytics.Now = 100 * Second;
+		Http.OnProcess = [&]
+		{
+			Analytics.Now += Case.UploadMs * Millisecond;
+			return true;
+		};
+		Analytics.FlushEvents();
+
+		std::vector<int64_t> Limits;
+		for (size_t Index = 0; Index < Http.Requests.size(); ++Index)
+		{
+			Limits.push_back(Http.Requests[Index]->TimeLimitMs);
+			EXPECT_NE(Http.Requests[Index]->Content.find("\"ExitCode\":" + std::to_string(Index) + ","), std::string::npos)
+				<< "sent out of order: " << Http.Requests[Index]->Content;
+		}
+		EXPECT_EQ(Limits, Case.Limits);
+		if (Case.Message.empty())
+		{
+			EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
+		}
+		else
+		{
+			EXPECT_EQ(Capture.Entries().size(), 1u) << Capture.Dump();
+			EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::FlushEvents", Case.Message)) << Capture.Dump();
+		}
+
+		// The next flush has a budget of its own, and what was dropped stays dropped.
+		Http.Requests.clear();
+		Analytics.RecordBootstrapStart();
+		Analytics.FlushEvents();
+		ASSERT_EQ(Http.Requests.size(), 1u);
+		EXPECT_EQ(Http.Requests[0]->TimeLimitMs, Case.BudgetMs);
+		EXPECT_NE(Http.Requests[0]->Content.find("KVTBootstrap.Start"), std::string::npos);
+	}
 }
 
 TEST_F(AnalyticsTest, IdentityTextIsEncodedOneUtf16UnitAtATime)

@@ -3,6 +3,7 @@
 #include "http/CurlHttpModule.h"
 #include "http/HttpModule.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@ public:
 	std::string URL;
 	std::string Content;
 	std::vector<std::pair<std::string, std::string>> Headers;
+	int64_t TimeLimitMs = 0;
 
 	std::string GetVerb() const override { return Verb; }
 	void SetVerb(const std::string& InVerb) override { Calls.push_back("SetVerb"); Verb = InVerb; }
@@ -28,6 +30,11 @@ public:
 	{
 		Calls.push_back("SetHeader " + Name);
 		Headers.emplace_back(Name, Value);
+	}
+	void SetTimeLimitMs(int64_t Milliseconds) override
+	{
+		Calls.push_back("SetTimeLimitMs");
+		TimeLimitMs = Milliseconds;
 	}
 	bool ProcessRequest() override
 	{

@@ -71,6 +71,9 @@ bool FLoopbackServer::Connect()
 		Error = "no ports file in " + ServerDirectory.string() + ": is the loopback fixture running?";
 		return false;
 	}
+	const std::pair<std::string, int*> Servers[] = {{"http", &HttpPort}, {"https", &HttpsPort},
+		{"https-named", &HttpsNamedPort}, {"https-misnamed", &HttpsMisnamedPort}, {"stall", &StallPort},
+		{"closed", &ClosedPort}};
 	std::string Line;
 	while (std::getline(Ports, Line))
 	{
@@ -79,16 +82,28 @@ bool FLoopbackServer::Connect()
 		{
 			continue;
 		}
-		const std::string Name = Line.substr(0, Equals);
-		const int Port = std::stoi(Line.substr(Equals + 1));
-		(Name == "http" ? HttpPort : Name == "https" ? HttpsPort : Name == "stall" ? StallPort : ClosedPort) = Port;
+		for (const auto& [Name, Port] : Servers)
+		{
+			if (Line.substr(0, Equals) == Name)
+			{
+				*Port = std::stoi(Line.substr(Equals + 1));
+			}
+		}
 	}
-	if (HttpPort == 0 || HttpsPort == 0 || StallPort == 0 || ClosedPort == 0)
+	for (const auto& [Name, Port] : Servers)
 	{
-		Error = "incomplete ports file in " + ServerDirectory.string();
-		return false;
+		if (*Port == 0)
+		{
+			Error = "no port for '" + Name + "' in the ports file in " + ServerDirectory.string();
+			return false;
+		}
 	}
 	return true;
+}
+
+std::string FLoopbackServer::CertificateAuthorityFile() const
+{
+	return (ServerDirectory / "ca.pem").string();
 }
 
 std::vector<std::string> FLoopbackServer::RecordLines() const
@@ -151,16 +166,21 @@ int64_t FLoopbackServer::LastSeq() const
 	return All.empty() ? 0 : All.back().Seq;
 }
 
-bool FLoopbackServer::WaitForEvent(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind) const
+size_t FLoopbackServer::CountEvents(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind) const
+{
+	const std::vector<FRecordedEvent> All = Events();
+	return static_cast<size_t>(std::count_if(All.begin(), All.end(), [&](const FRecordedEvent& Event)
+		{ return Event.Seq > AfterSeq && Event.Server == ServerName && Event.Kind == Kind; }));
+}
+
+bool FLoopbackServer::WaitForEvent(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind,
+	size_t Count) const
 {
 	for (int Attempt = 0; Attempt < 500; ++Attempt)
 	{
-		for (const FRecordedEvent& Event : Events())
+		if (CountEvents(AfterSeq, ServerName, Kind) >= Count)
 		{
-			if (Event.Seq > AfterSeq && Event.Server == ServerName && Event.Kind == Kind)
-			{
-				return true;
-			}
+			return true;
 		}
 		std::this_thread::sleep_for(std::chrono::milliseconds(20));
 	}

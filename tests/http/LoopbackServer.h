@@ -39,15 +39,23 @@ public:
 	std::string Error;
 	int HttpPort = 0;
 	int HttpsPort = 0;
+	// Certificates of the test authority: one for 127.0.0.1, one for another host.
+	int HttpsNamedPort = 0;
+	int HttpsMisnamedPort = 0;
 	int StallPort = 0;
 	int ClosedPort = 0;
+
+	// The test authority's certificate (PEM), for a client that is to trust it.
+	std::string CertificateAuthorityFile() const;
 
 	std::vector<FRecordedRequest> RequestsTo(const std::string& Target) const;
 	std::vector<FRecordedEvent> Events() const;
 	int64_t LastSeq() const;
+	size_t CountEvents(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind) const;
 	// Some records (a refused handshake, an accepted connection) are written
-	// while the client is already on its way: wait for one, boundedly (10 s).
-	bool WaitForEvent(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind) const;
+	// while the client is already on its way: wait for that many, boundedly (10 s).
+	bool WaitForEvent(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind,
+		size_t Count = 1) const;
 
 private:
 	std::vector<std::string> RecordLines() const;

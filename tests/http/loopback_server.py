@@ -7,14 +7,19 @@
   loopback_server.py stop DIR    stop them
   loopback_server.py serve DIR   (internal) the server process itself
 
-Four sockets on 127.0.0.1, all with ports chosen by the system:
-  http    records every request and answers 200
-  https   the same behind TLS with a self-signed (untrusted) certificate
-  stall   accepts connections, reads, and never answers
-  closed  bound but not listening: connections are refused
+Six sockets on 127.0.0.1, all with ports chosen by the system:
+  http          records every request and answers 200; a request to /redirect/X
+                is answered 302 with Location /redirected/X instead
+  https         the same behind TLS with a self-signed (untrusted) certificate
+  https-named   the same with a certificate for localhost and 127.0.0.1, issued by
+                a test certificate authority (DIR/ca.pem) that a client may trust
+  https-misnamed  the same with a certificate of that authority for another host
+  stall         accepts connections, reads, and never answers
+  closed        bound but not listening: connections are refused
 
 Every request is one JSON line in DIR/records.jsonl (body in DIR/<seq>.body),
 written before the answer, so a client that got its answer finds its record.
+Connections to the TLS servers and refused handshakes are recorded too.
 The server stops by itself after a while without activity, so a test run that
 dies never leaves it behind for long.
 """
@@ -33,6 +38,11 @@ IDLE_LIMIT_S = 300
 LIFETIME_LIMIT_S = 3600
 STALL_HOLD_S = 120
 START_TIMEOUT_S = 30
+REDIRECT_PREFIX = "/redirect/"
+REDIRECTED_PREFIX = "/redirected/"
+# The names the certificates of the two servers signed by the test authority carry.
+NAMED_HOSTS = "DNS:localhost,IP:127.0.0.1"
+MISNAMED_HOST = "wrong-host.invalid"
 
 
 class Recorder:
@@ -78,7 +88,11 @@ def make_handler(recorder, server_name):
                 "body_length": len(body),
             }, body)
             answer = b"recorded\n"
-            self.send_response(200)
+            if self.path.startswith(REDIRECT_PREFIX):
+                self.send_response(302)
+                self.send_header("Location", REDIRECTED_PREFIX + self.path[len(REDIRECT_PREFIX):])
+            else:
+                self.send_response(200)
             self.send_header("Content-Type", "text/plain")
             self.send_header("Content-Length", str(len(answer)))
             self.end_headers()
@@ -98,17 +112,21 @@ class TlsServer(ThreadingHTTPServer):
     """Handshakes in the request's thread, so a client that refuses the
     certificate is recorded instead of disturbing the accept loop."""
 
-    def __init__(self, address, handler, context, recorder):
-        super().__init__(address, handler)
+    def __init__(self, address, name, context, recorder):
+        super().__init__(address, make_handler(recorder, name))
+        self.name = name
         self.context = context
         self.recorder = recorder
 
     def finish_request(self, request, client_address):
+        # A client that checks the host name only after the handshake just
+        # closes: this record shows that it got that far.
+        self.recorder.record({"server": self.name, "kind": "connected"})
         request.settimeout(15)
         try:
             tls = self.context.wrap_socket(request, server_side=True)
         except (ssl.SSLError, OSError) as error:
-            self.recorder.record({"server": "https", "kind": "tls-error", "error": str(error)})
+            self.recorder.record({"server": self.name, "kind": "tls-error", "error": str(error)})
             return
         try:
             self.RequestHandlerClass(tls, client_address, self)
@@ -157,10 +175,13 @@ def serve(directory):
     # A launcher built with a fixed telemetry address needs the plain server on that port.
     http_port = int(os.environ.get("KVT_LOOPBACK_HTTP_PORT", "0"))
     http_server = ThreadingHTTPServer(("127.0.0.1", http_port), make_handler(recorder, "http"))
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem"))
-    https_server = TlsServer(("127.0.0.1", 0), make_handler(recorder, "https"), context, recorder)
-    for server in (http_server, https_server):
+    tls_servers = []
+    for name, certificate in (("https", "cert"), ("https-named", "named"), ("https-misnamed", "misnamed")):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(os.path.join(directory, certificate + ".pem"),
+                                os.path.join(directory, certificate + "-key.pem"))
+        tls_servers.append(TlsServer(("127.0.0.1", 0), name, context, recorder))
+    for server in [http_server] + tls_servers:
         server.daemon_threads = True
         threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
 
@@ -172,12 +193,12 @@ def serve(directory):
     closed = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     closed.bind(("127.0.0.1", 0))
 
-    ports = {
-        "http": http_server.server_address[1],
-        "https": https_server.server_address[1],
+    ports = {"http": http_server.server_address[1]}
+    ports.update((server.name, server.server_address[1]) for server in tls_servers)
+    ports.update({
         "stall": stall.getsockname()[1],
         "closed": closed.getsockname()[1],
-    }
+    })
     temporary = os.path.join(directory, "ports.tmp")
     with open(temporary, "w", encoding="ascii") as f:
         for name, port in ports.items():
@@ -192,8 +213,8 @@ def serve(directory):
             break
         stop.wait(0.5)
     stop.set()
-    http_server.shutdown()
-    https_server.shutdown()
+    for server in [http_server] + tls_servers:
+        server.shutdown()
     for s in (stall, closed):
         s.close()
     os.unlink(os.path.join(directory, "ports"))
@@ -240,6 +261,28 @@ def stop_server(directory):
         pass
 
 
+def make_certificate(directory, openssl, name, subject, alt_names, issuer=None):
+    """DIR/<name>.pem and DIR/<name>-key.pem; self-signed unless an issuer is named."""
+    command = [openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+               "-keyout", os.path.join(directory, name + "-key.pem"),
+               "-out", os.path.join(directory, name + ".pem"), "-subj", subject]
+    if alt_names:
+        command += ["-addext", "subjectAltName=" + alt_names]
+    if issuer:
+        command += ["-CA", os.path.join(directory, issuer + ".pem"),
+                    "-CAkey", os.path.join(directory, issuer + "-key.pem"),
+                    "-addext", "basicConstraints=critical,CA:FALSE"]
+    subprocess.run(command, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+
+def make_certificates(directory, openssl):
+    make_certificate(directory, openssl, "cert", "/CN=localhost", NAMED_HOSTS)
+    make_certificate(directory, openssl, "ca", "/CN=KVT Loopback Test Authority", None)
+    make_certificate(directory, openssl, "named", "/CN=localhost", NAMED_HOSTS, issuer="ca")
+    make_certificate(directory, openssl, "misnamed", "/CN=" + MISNAMED_HOST, "DNS:" + MISNAMED_HOST, issuer="ca")
+
+
 def start(directory, openssl):
     stop_server(directory)
     os.makedirs(directory, exist_ok=True)
@@ -247,11 +290,7 @@ def start(directory, openssl):
         if name.endswith(".body") or name in ("records.jsonl", "ports", "ports.tmp", "server.log"):
             os.unlink(os.path.join(directory, name))
 
-    subprocess.run(
-        [openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-         "-keyout", os.path.join(directory, "key.pem"), "-out", os.path.join(directory, "cert.pem"),
-         "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"],
-        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    make_certificates(directory, openssl)
 
     # Detached from our output: ctest waits for every holder of a test's pipes.
     with open(os.path.join(directory, "server.log"), "ab") as log:
