@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds both systems and measures the launcher's start-up cost (see benchmark.py).
+# Builds the programs benchmark.py runs on both systems and measures the
+# launcher's start-up cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh >/dev/null
+# shellcheck source=scripts/lib/build.sh
+source scripts/lib/build.sh
+
+kvt_install_deps >/dev/null
+# The game stand-in, the minimal wrapper and the launcher with a loopback
+# telemetry address (tests/e2e), the same target names on both systems.
 for preset in windows linux; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
+  kvt_build_quietly "$preset" kvt_start_stamp kvt_minimal_wrapper kvt_e2e_launcher
 done
 exec python3 scripts/benchmark.py

@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Builds everything, then shows the launcher at work on both systems: the
+# Builds what it runs, then shows the launcher at work on both systems: the
 # configure tool sets a launcher up next to a sample game, a sample User Helper
 # is registered for the current user, one run, then the log and what the game
 # received.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# shellcheck source=scripts/lib/build.sh
+source scripts/lib/build.sh
 
-bash scripts/install-deps.sh >/dev/null
-for preset in windows linux; do
-  echo "=== building ${preset}"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+kvt_install_deps >/dev/null
+# Only the programs run below, not the tests (they take most of a full build):
+# the launcher and the configure tool that carries it, the sample game and the
+# sample User Helper, and the Windows game with icons and version information
+# that the Linux tool copies with -r.
+echo "=== building windows"
+kvt_build_quietly windows KVTBootstrapper KVTBootstrapperTool \
+  kvt_report_helper kvt_userhelper_standin kvt_fixture_game
+echo "=== building linux"
+kvt_build_quietly linux kvt-bootstrapper kvt-bootstrapper-tool kvt_report_helper kvt_userhelper_standin
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/kvt-demo.XXXXXX")
 cleanup() {

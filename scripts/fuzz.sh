@@ -7,8 +7,11 @@
 # are only read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib/build.sh
+source scripts/lib/build.sh
 
-bash scripts/install-deps.sh
+# Skipped when test.sh runs this: it has installed them already.
+kvt_install_deps
 
 build=build/fuzz
 seconds=${KVT_FUZZ_SECONDS:-60}

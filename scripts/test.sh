@@ -4,15 +4,16 @@
 # minute. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib/build.sh
+source scripts/lib/build.sh
 
-bash scripts/install-deps.sh
+kvt_install_deps
 
 status=0
 summary=()
-# The Windows build goes first: the native configure tool carries its launcher.
-for preset in windows linux linux-asan; do
+for preset in "${kvt_presets[@]}"; do
   echo "=== ${preset}: configure and build"
-  if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; then
+  if kvt_build "$preset"; then
     echo "=== ${preset}: test"
     if ctest --preset "$preset"; then
       summary+=("${preset}: passed")
@@ -28,7 +29,7 @@ done
 
 # The fuzz target is built with clang in a project of its own (tests/fuzz).
 echo "=== fuzz: PE reader"
-if bash scripts/fuzz.sh; then
+if BOOTSTRAPPER_DEPS_READY=1 bash scripts/fuzz.sh; then
   summary+=("fuzz (PE reader): passed")
 else
   summary+=("fuzz (PE reader): FAILED")
