@@ -4,6 +4,7 @@
 #include "app/ProductInfo.h"
 #include "configure/CommandLine.h"
 #include "platform/Platform.h"
+#include "platform/SystemErrorLog.h"
 
 namespace
 {
@@ -30,30 +31,36 @@ void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput, I
 }
 
 // Both programs' entries: the launcher runs Bootstrap, the configure tool Configure.
-static int32_t RunEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText,
+static int32_t RunEntry(const wchar_t* Category, const FEntryEnvironment& Environment, const std::wstring& ArgumentText,
 	int32_t (IBootstrapper::*Sequence)(const std::wstring& ProductName, const std::wstring& VersionTag))
 {
-	InstallLogSink(Environment.WriteDebugOutput, &GApplicationForSink);
-
-	std::unique_ptr<IBootstrapper> Application = Environment.CreateApplication();
-	GApplicationForSink = Application.get();
-
-	// Set on every entry, also to nothing: a path left from an earlier entry
-	// in this process would send this run's lines into that run's log.
-	std::wstring LogPath;
-	if (!Environment.TryGetLogFilePath || !Environment.TryGetLogFilePath(LogPath))
+	// Held outside the guard: the guard's line about a throw goes through the
+	// sink to this application's log file, so the application outlives it.
+	std::unique_ptr<IBootstrapper> Application;
+	const int32_t Result = GuardOperation(Category, int32_t{1}, [&]() -> int32_t
 	{
-		LogPath.clear();
-	}
-	GetLogFilePath() = LogPath;
-	if (!LogPath.empty())
-	{
-		// Each run's log holds only that run's lines.
-		Application->GetPlatform()->TryWriteFile(GetLogFilePath(), std::wstring(), false, false);
-	}
+		InstallLogSink(Environment.WriteDebugOutput, &GApplicationForSink);
 
-	Application->GetCommandLine()->Parse(ArgumentText);
-	const int32_t Result = (Application.get()->*Sequence)(ProductName, VersionTag);
+		Application = Environment.CreateApplication();
+		GApplicationForSink = Application.get();
+
+		// Set on every entry, also to nothing: a path left from an earlier entry
+		// in this process would send this run's lines into that run's log.
+		std::wstring LogPath;
+		if (!Environment.TryGetLogFilePath || !Environment.TryGetLogFilePath(LogPath))
+		{
+			LogPath.clear();
+		}
+		GetLogFilePath() = LogPath;
+		if (!LogPath.empty())
+		{
+			// Each run's log holds only that run's lines.
+			Application->GetPlatform()->TryWriteFile(GetLogFilePath(), std::wstring(), false, false);
+		}
+
+		Application->GetCommandLine()->Parse(ArgumentText);
+		return (Application.get()->*Sequence)(ProductName, VersionTag);
+	});
 
 	// The sink goes first: nothing may log into a destroyed application.
 	GetLogSink() = nullptr;
@@ -64,10 +71,10 @@ static int32_t RunEntry(const FEntryEnvironment& Environment, const std::wstring
 
 int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText)
 {
-	return RunEntry(Environment, ArgumentText, &IBootstrapper::Bootstrap);
+	return RunEntry(L"RunBootstrapperEntry", Environment, ArgumentText, &IBootstrapper::Bootstrap);
 }
 
 int32_t RunConfigureEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText)
 {
-	return RunEntry(Environment, ArgumentText, &IBootstrapper::Configure);
+	return RunEntry(L"RunConfigureEntry", Environment, ArgumentText, &IBootstrapper::Configure);
 }

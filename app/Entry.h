@@ -17,7 +17,8 @@ struct FEntryEnvironment
 };
 
 // The entry sequence shared by both systems: log sink, application object,
-// log path, empty log file, argument text, Bootstrap. Returns the exit code.
+// log path, empty log file, argument text, Bootstrap. Returns the exit code,
+// 1 when a step throws (the one guard of the entry logs it). Never throws.
 int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText);
 
 // The configure tool's entry: the same steps, with Configure in place of Bootstrap.

@@ -5,6 +5,7 @@
 #include "configure/CommandLine.h"
 #include "platform/FileNames.h"
 #include "platform/Platform.h"
+#include "platform/SystemErrorLog.h"
 
 #include <chrono>
 #include <filesystem>
@@ -85,64 +86,7 @@ int32_t FGenericBootstrapper::Bootstrap(const std::wstring& ProductName, const s
 		const std::wstring ArgumentText = GetCommandLine()->GetText();
 		int32_t RestartCount = 0;
 		uint32_t FinalExitCode = 0;
-		FInitResult InitResult;
-
-		if (Config.NoOperation)
-		{
-			Log(ELogLevel::Info, BootstrapCategory,
-				L"NoOperation is set. Target application will be started without initializing the KVT Service.");
-			InitResult = FInitResult::NoOperation();
-		}
-		else
-		{
-			Log(ELogLevel::Info, BootstrapCategory, L"Retrieving the KVT Service install location.");
-			std::wstring UserHelperPath;
-			if (!TryGetUserHelperPath(UserHelperPath))
-			{
-				Log(ELogLevel::Error, BootstrapCategory, L"Failed to retrieve the install location of the local KVT Service.");
-				InitResult = FInitResult::ServiceNotInstalled();
-			}
-			else
-			{
-				Log(ELogLevel::Info, BootstrapCategory, L"KVT User Helper application located: '%s'.", UserHelperPath);
-				for (int32_t Run = 1;; ++Run)
-				{
-					Log(ELogLevel::Info, BootstrapCategory, L"Running the User Helper application. (%i/%i)", Run,
-						MaxUserHelperRuns);
-					uint32_t ExitCode = 0;
-					if (!Platform.TryRunExecutable(UserHelperPath, ArgumentText, std::nullopt, true, true, &ExitCode))
-					{
-						Log(ELogLevel::Error, BootstrapCategory, L"Failed to run the User Helper application!");
-						InitResult = FInitResult::ServiceInitFailed(ExitCode);
-						break;
-					}
-					Analytics.RecordUserHelperExit(static_cast<int32_t>(ExitCode));
-					FinalExitCode = ExitCode;
-					if (ExitCode == UserHelperSuccess)
-					{
-						Log(ELogLevel::Info, BootstrapCategory, L"KVT Service successfully initialized.");
-						InitResult = FInitResult::Success();
-						break;
-					}
-					if (ExitCode != UserHelperRestart)
-					{
-						Log(ELogLevel::Error, BootstrapCategory,
-							L"KVT Service initialization failed. User Helper application exited with %Xh.", ExitCode);
-						InitResult = FInitResult::ServiceInitFailed(ExitCode);
-						break;
-					}
-					Log(ELogLevel::Info, BootstrapCategory, L"KVT Service requested to be restarted.");
-					++RestartCount;
-					if (Run >= MaxUserHelperRuns)
-					{
-						Log(ELogLevel::Error, BootstrapCategory,
-							L"Maximum number of allowed KVT Service restarts reached, stopping. The KVT Service will not be started.");
-						InitResult = FInitResult::ServiceInitFailed(UserHelperRestart);
-						break;
-					}
-				}
-			}
-		}
+		const FInitResult InitResult = InitializeService(Config, ArgumentText, RestartCount, FinalExitCode);
 
 		if (!OnInitCompleted(InitResult))
 		{
@@ -184,39 +128,99 @@ int32_t FGenericBootstrapper::Bootstrap(const std::wstring& ProductName, const s
 	}
 }
 
+FInitResult FGenericBootstrapper::InitializeService(const FBootstrapperConfig& Config, const std::wstring& ArgumentText,
+	int32_t& OutRestartCount, uint32_t& OutFinalExitCode)
+{
+	if (Config.NoOperation)
+	{
+		Log(ELogLevel::Info, BootstrapCategory,
+			L"NoOperation is set. Target application will be started without initializing the KVT Service.");
+		return FInitResult::NoOperation();
+	}
+
+	Log(ELogLevel::Info, BootstrapCategory, L"Retrieving the KVT Service install location.");
+	std::wstring UserHelperPath;
+	if (!TryGetUserHelperPath(UserHelperPath))
+	{
+		Log(ELogLevel::Error, BootstrapCategory, L"Failed to retrieve the install location of the local KVT Service.");
+		return FInitResult::ServiceNotInstalled();
+	}
+
+	Log(ELogLevel::Info, BootstrapCategory, L"KVT User Helper application located: '%s'.", UserHelperPath);
+	// The User Helper runs outside the session's group and is waited for; it
+	// asks for another run with its restart code, up to the limit.
+	for (int32_t Run = 1;; ++Run)
+	{
+		Log(ELogLevel::Info, BootstrapCategory, L"Running the User Helper application. (%i/%i)", Run, MaxUserHelperRuns);
+		uint32_t ExitCode = 0;
+		if (!GetPlatform()->TryRunExecutable(UserHelperPath, ArgumentText, std::nullopt, true, true, &ExitCode))
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to run the User Helper application!");
+			return FInitResult::ServiceInitFailed(ExitCode);
+		}
+		GetAnalytics()->RecordUserHelperExit(static_cast<int32_t>(ExitCode));
+		OutFinalExitCode = ExitCode;
+		if (ExitCode == UserHelperSuccess)
+		{
+			Log(ELogLevel::Info, BootstrapCategory, L"KVT Service successfully initialized.");
+			return FInitResult::Success();
+		}
+		if (ExitCode != UserHelperRestart)
+		{
+			Log(ELogLevel::Error, BootstrapCategory,
+				L"KVT Service initialization failed. User Helper application exited with %Xh.", ExitCode);
+			return FInitResult::ServiceInitFailed(ExitCode);
+		}
+		Log(ELogLevel::Info, BootstrapCategory, L"KVT Service requested to be restarted.");
+		++OutRestartCount;
+		if (Run >= MaxUserHelperRuns)
+		{
+			Log(ELogLevel::Error, BootstrapCategory,
+				L"Maximum number of allowed KVT Service restarts reached, stopping. The KVT Service will not be started.");
+			return FInitResult::ServiceInitFailed(UserHelperRestart);
+		}
+	}
+}
+
 bool FGenericBootstrapper::TryGetUserHelperPath(std::wstring& OutPath)
 {
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryGetUserHelperPath";
-	std::wstring Path;
-	if (!GetPlatform()->TryGetValueFromRegistry(UserHelperRegistryKey, UserHelperRegistryValue, Path))
+	return GuardOperation(Category, false, [&]
 	{
-		Log(ELogLevel::Error, Category,
-			L"Failed to read Windows Registry for the User Helper application location. Key: %s\\%s.",
-			UserHelperRegistryKey, UserHelperRegistryValue);
-		return false;
-	}
-	if (!GetPlatform()->FileExists(Path))
-	{
-		Log(ELogLevel::Error, Category, L"User Helper application executable not found on disk: '%s'.", Path);
-		return false;
-	}
-	Log(ELogLevel::Verbose, Category, L"User Helper application located at: '%s'.", Path);
-	OutPath = Path;
-	return true;
+		std::wstring Path;
+		if (!GetPlatform()->TryGetValueFromRegistry(UserHelperRegistryKey, UserHelperRegistryValue, Path))
+		{
+			Log(ELogLevel::Error, Category,
+				L"Failed to read Windows Registry for the User Helper application location. Key: %s\\%s.",
+				UserHelperRegistryKey, UserHelperRegistryValue);
+			return false;
+		}
+		if (!GetPlatform()->FileExists(Path))
+		{
+			Log(ELogLevel::Error, Category, L"User Helper application executable not found on disk: '%s'.", Path);
+			return false;
+		}
+		Log(ELogLevel::Verbose, Category, L"User Helper application located at: '%s'.", Path);
+		OutPath = Path;
+		return true;
+	});
 }
 
 bool FGenericBootstrapper::OnInitCompleted(const FInitResult& Result)
 {
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::OnInitCompleted";
-	const std::wstring Value = FormatString(L"%s,%s,%s", L"1", Result.ToString(), Result.GetDetail());
-	if (!GetPlatform()->TrySetEnvironmentVariable(StartupInfoVariable, Value))
+	return GuardOperation(Category, false, [&]
 	{
-		Log(ELogLevel::Error, Category, L"Failed to set environment variable: '%s=%s'", StartupInfoVariable, Value);
-		return false;
-	}
-	if (!Result.IsSuccess())
-	{
-		GetPlatform()->DeleteEnvironmentVariable(GetSessionGuidVariableName());
-	}
-	return true;
+		const std::wstring Value = FormatString(L"%s,%s,%s", L"1", Result.ToString(), Result.GetDetail());
+		if (!GetPlatform()->TrySetEnvironmentVariable(StartupInfoVariable, Value))
+		{
+			Log(ELogLevel::Error, Category, L"Failed to set environment variable: '%s=%s'", StartupInfoVariable, Value);
+			return false;
+		}
+		if (!Result.IsSuccess())
+		{
+			GetPlatform()->DeleteEnvironmentVariable(GetSessionGuidVariableName());
+		}
+		return true;
+	});
 }

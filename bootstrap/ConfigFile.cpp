@@ -152,19 +152,13 @@ namespace
 	}
 }
 
+// No catch: an empty path would be read as a file name. Only memory can run
+// out here, and that goes on to the sequence that asked.
 std::wstring FGenericBootstrapper::GetConfigPath(const std::wstring& ExecutablePath)
 {
-	try
-	{
-		const std::wstring ConfigPath = ReplaceExtensionWithIni(ExecutablePath);
-		Log(ELogLevel::Verbose, L"FGenericBootstrapper::GetConfigPath", L"Determined config path: '%s'.", ConfigPath);
-		return ConfigPath;
-	}
-	catch (...)
-	{
-		// Only memory can run out here; an empty path then fails the read.
-		return std::wstring();
-	}
+	const std::wstring ConfigPath = ReplaceExtensionWithIni(ExecutablePath);
+	Log(ELogLevel::Verbose, L"FGenericBootstrapper::GetConfigPath", L"Determined config path: '%s'.", ConfigPath);
+	return ConfigPath;
 }
 
 bool FGenericBootstrapper::TryReadConfig(const std::wstring& ConfigPath, FBootstrapperConfig& OutConfig)
@@ -220,6 +214,7 @@ bool FGenericBootstrapper::TryReadConfig(const std::wstring& ConfigPath, FBootst
 	}
 	catch (...)
 	{
+		// Its own line in place of the guard's: the log names this failure by it.
 		Log(ELogLevel::Error, ReadCategory, L"Failed to read config file: '%s'.", ConfigPath);
 		return false;
 	}
@@ -272,6 +267,7 @@ bool FGenericBootstrapper::TryWriteConfig(const std::wstring& ConfigPath, const 
 	}
 	catch (...)
 	{
+		// Its own line in place of the guard's: the log names this failure by it.
 		Log(ELogLevel::Error, WriteCategory, L"Failed to write the config file.");
 		return false;
 	}

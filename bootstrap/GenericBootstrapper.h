@@ -49,6 +49,11 @@ protected:
 		std::unique_ptr<IHttpModule> InHttpModule, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);
 
 private:
+	// The User Helper phase of Bootstrap: its outcome, with the restarts it
+	// asked for and the last exit code it gave, for the start-up event.
+	FInitResult InitializeService(const FBootstrapperConfig& Config, const std::wstring& ArgumentText,
+		int32_t& OutRestartCount, uint32_t& OutFinalExitCode);
+
 	std::shared_ptr<ICommandLine> CommandLine;
 	std::shared_ptr<IPlatform> Platform;
 	std::unique_ptr<IHttpModule> HttpModule;

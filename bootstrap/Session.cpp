@@ -6,11 +6,13 @@
 
 #include <chrono>
 #include <random>
+#include <stdexcept>
 
 namespace
 {
 	// One 32-bit seed from the system's non-deterministic source; the clock only
-	// when even that source is missing, so that a session still gets a GUID.
+	// when even that source is missing (reported as a runtime_error), so that a
+	// session still gets a GUID. Out of memory is no missing source.
 	uint32_t MakeFallbackSeed()
 	{
 		try
@@ -18,45 +20,39 @@ namespace
 			std::random_device Device;
 			return static_cast<uint32_t>(Device());
 		}
-		catch (...)
+		catch (const std::runtime_error&)
 		{
 			return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 		}
 	}
 }
 
+// No catch: an empty GUID would name no session. What is thrown goes on to
+// the session's creation, which fails.
 std::wstring FGenericBootstrapper::CreateGuid()
 {
 	constexpr const wchar_t* Category = L"FGenericBootstrapper::CreateGuid";
-	try
+	uint32_t G1 = 0;
+	uint32_t G2 = 0;
+	uint32_t G3 = 0;
+	uint32_t G4 = 0;
+	if (!GetPlatform()->TryCreateGuid(G1, G2, G3, G4))
 	{
-		uint32_t G1 = 0;
-		uint32_t G2 = 0;
-		uint32_t G3 = 0;
-		uint32_t G4 = 0;
-		if (!GetPlatform()->TryCreateGuid(G1, G2, G3, G4))
-		{
-			Log(ELogLevel::Error, Category, L"Platform API failed, generating manually.");
-			std::mt19937 Generator(MakeFallbackSeed());
-			G1 = static_cast<uint32_t>(Generator());
-			G2 = static_cast<uint32_t>(Generator());
-			G3 = static_cast<uint32_t>(Generator());
-			G4 = static_cast<uint32_t>(Generator());
-		}
-		return FormatString(L"%08x-%04x-%04x-%04x-%04x%08x", G1, G2 >> 16, G2 & 0xFFFFu, G3 >> 16, G3 & 0xFFFFu, G4);
+		Log(ELogLevel::Error, Category, L"Platform API failed, generating manually.");
+		std::mt19937 Generator(MakeFallbackSeed());
+		G1 = static_cast<uint32_t>(Generator());
+		G2 = static_cast<uint32_t>(Generator());
+		G3 = static_cast<uint32_t>(Generator());
+		G4 = static_cast<uint32_t>(Generator());
 	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return std::wstring();
-	}
+	return FormatString(L"%08x-%04x-%04x-%04x-%04x%08x", G1, G2 >> 16, G2 & 0xFFFFu, G3 >> 16, G3 & 0xFFFFu, G4);
 }
 
 bool FGenericBootstrapper::TrySetupEnvironment(const std::wstring& SessionGuid)
 {
 	// One category on every system: readers of the log know the step by this name.
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TrySetupEnvironment";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		IPlatform* const Services = GetPlatform();
 		const std::wstring GuidVariable = GetSessionGuidVariableName();
@@ -75,19 +71,14 @@ bool FGenericBootstrapper::TrySetupEnvironment(const std::wstring& SessionGuid)
 		}
 		Log(ELogLevel::Verbose, Category, L"Successfully set up the environment.");
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }
 
 bool FGenericBootstrapper::TryCreateSession(const FBootstrapperConfig&, std::shared_ptr<IProcessGroup>& OutProcessGroup,
 	std::wstring& OutSessionGuid)
 {
 	constexpr const wchar_t* Category = L"FGenericBootstrapper::TryCreateSession";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		const std::wstring SessionGuid = CreateGuid();
 		Log(ELogLevel::Verbose, Category, L"Generated Session GUID: '%s'.", SessionGuid);
@@ -106,10 +97,5 @@ bool FGenericBootstrapper::TryCreateSession(const FBootstrapperConfig&, std::sha
 		}
 		Log(ELogLevel::Verbose, Category, L"Successfully created a new session.");
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

@@ -152,87 +152,67 @@ namespace
 	}
 }
 
-FCommandLine::FCommandLine(const std::wstring& FullCommandLine) : Text(FullCommandLine)
+FCommandLine::FCommandLine(const std::wstring& FullCommandLine) : Text(FullCommandLine), Tokens(Tokenize(Text))
 {
-	Tokenize();
 }
 
 std::wstring FCommandLine::GetText() const
 {
-	try
-	{
-		return Text;
-	}
-	catch (...)
-	{
-		return std::wstring();
-	}
+	return Text;
 }
 
 void FCommandLine::Parse(const std::wstring& InText)
 {
-	try
-	{
-		Text = InText;
-		Tokenize();
-	}
-	catch (...)
-	{
-		Tokens.clear();
-	}
+	// Both made before either is replaced: text and tokens always belong together.
+	std::vector<std::wstring> NewTokens = Tokenize(InText);
+	std::wstring NewText = InText;
+	Text.swap(NewText);
+	Tokens.swap(NewTokens);
 }
 
-void FCommandLine::Tokenize()
+std::vector<std::wstring> FCommandLine::Tokenize(const std::wstring& Source)
 {
-	try
+	std::vector<std::wstring> Result;
+	size_t Position = 0;
+	while (Position < Source.size())
 	{
-		Tokens.clear();
-		const std::wstring Source = GetText();
-		size_t Position = 0;
-		while (Position < Source.size())
+		const wchar_t Character = Source[Position];
+		if (Character != L' ' && Character != L'"' && Character != L'\'')
 		{
-			const wchar_t Character = Source[Position];
-			if (Character != L' ' && Character != L'"' && Character != L'\'')
+			// A bare run ends at a space or at either quote.
+			const size_t End = Source.find_first_of(L" \"'", Position);
+			const size_t Length = (End == std::wstring::npos ? Source.size() : End) - Position;
+			Result.push_back(Source.substr(Position, Length));
+			Position += Length;
+			continue;
+		}
+		if (Character == L'"')
+		{
+			// Double quotes group spaces and are not part of the token.
+			const size_t Closing = Source.find(L'"', Position + 1);
+			if (Closing != std::wstring::npos)
 			{
-				// A bare run ends at a space or at either quote.
-				const size_t End = Source.find_first_of(L" \"'", Position);
-				const size_t Length = (End == std::wstring::npos ? Source.size() : End) - Position;
-				Tokens.push_back(Source.substr(Position, Length));
-				Position += Length;
+				Result.push_back(Source.substr(Position + 1, Closing - Position - 1));
+				Position = Closing + 1;
 				continue;
 			}
-			if (Character == L'"')
-			{
-				// Double quotes group spaces and are not part of the token.
-				const size_t Closing = Source.find(L'"', Position + 1);
-				if (Closing != std::wstring::npos)
-				{
-					Tokens.push_back(Source.substr(Position + 1, Closing - Position - 1));
-					Position = Closing + 1;
-					continue;
-				}
-			}
-			else if (Character == L'\'')
-			{
-				// Single quotes group no spaces and stay part of the token.
-				const size_t Stop = Source.find_first_of(L" '", Position + 1);
-				if (Stop != std::wstring::npos && Source[Stop] == L'\'')
-				{
-					Tokens.push_back(Source.substr(Position, Stop - Position + 1));
-					Position = Stop + 1;
-					continue;
-				}
-			}
-			// A space, or a quote without its partner: the text after it is picked
-			// up from the next position on.
-			++Position;
 		}
+		else if (Character == L'\'')
+		{
+			// Single quotes group no spaces and stay part of the token.
+			const size_t Stop = Source.find_first_of(L" '", Position + 1);
+			if (Stop != std::wstring::npos && Source[Stop] == L'\'')
+			{
+				Result.push_back(Source.substr(Position, Stop - Position + 1));
+				Position = Stop + 1;
+				continue;
+			}
+		}
+		// A space, or a quote without its partner: the text after it is picked
+		// up from the next position on.
+		++Position;
 	}
-	catch (...)
-	{
-		// Out of memory: no tokens rather than some.
-		Tokens.clear();
-	}
+	return Result;
 }
 
 std::wstring FCommandLine::NormalizeOptionName(const std::wstring& Name)
@@ -247,14 +227,7 @@ bool FCommandLine::HasNoArguments() const
 
 bool FCommandLine::HasOption(const std::wstring& Name) const
 {
-	try
-	{
-		return FindOption(Name) < Tokens.size();
-	}
-	catch (...)
-	{
-		return false;
-	}
+	return FindOption(Name) < Tokens.size();
 }
 
 size_t FCommandLine::FindOption(const std::wstring& Name) const
@@ -273,131 +246,89 @@ size_t FCommandLine::FindOption(const std::wstring& Name) const
 
 std::wstring FCommandLine::ToOptionName(const std::wstring& KeyName) const
 {
-	try
-	{
-		std::wstring Name = KeepNameCharacters(KeyName);
+	std::wstring Name = KeepNameCharacters(KeyName);
 
-		// An abbreviation is one word: "URLPath" becomes "Urlpath", not "u-r-l-path".
-		RewriteEveryOccurrence(Name, FindRuns(Name, 2, IsNameCapital),
-			[](std::wstring Run)
-			{
-				for (size_t Index = 1; Index < Run.size(); ++Index)
-				{
-					Run[Index] = ToAsciiLower(Run[Index]);
-				}
-				return Run;
-			});
-
-		for (size_t Index = Name.size(); Index > 0; --Index)
+	// An abbreviation is one word: "URLPath" becomes "Urlpath", not "u-r-l-path".
+	RewriteEveryOccurrence(Name, FindRuns(Name, 2, IsNameCapital),
+		[](std::wstring Run)
 		{
-			if (IsNameCapital(Name[Index - 1]))
+			for (size_t Index = 1; Index < Run.size(); ++Index)
 			{
-				Name.insert(Index - 1, 1, L'-');
+				Run[Index] = ToAsciiLower(Run[Index]);
 			}
-		}
-		for (int Attempt = 0; Attempt < 2 && Name.find(L"--") == std::wstring::npos; ++Attempt)
-		{
-			Name.insert(0, 1, L'-');
-		}
-		return ToAsciiLower(Name);
-	}
-	catch (...)
+			return Run;
+		});
+
+	for (size_t Index = Name.size(); Index > 0; --Index)
 	{
-		return std::wstring();
+		if (IsNameCapital(Name[Index - 1]))
+		{
+			Name.insert(Index - 1, 1, L'-');
+		}
 	}
+	for (int Attempt = 0; Attempt < 2 && Name.find(L"--") == std::wstring::npos; ++Attempt)
+	{
+		Name.insert(0, 1, L'-');
+	}
+	return ToAsciiLower(Name);
 }
 
 std::wstring FCommandLine::ToKeyName(const std::wstring& OptionName) const
 {
-	try
-	{
-		std::wstring Name = ToAsciiLower(OptionName);
-		RewriteEveryOccurrence(Name, FindRuns(Name, 1, IsLowerLetter),
-			[](std::wstring Run)
-			{
-				Run[0] = ToAsciiUpper(Run[0]);
-				return Run;
-			});
-		return KeepNameCharacters(Name);
-	}
-	catch (...)
-	{
-		return std::wstring();
-	}
+	std::wstring Name = ToAsciiLower(OptionName);
+	RewriteEveryOccurrence(Name, FindRuns(Name, 1, IsLowerLetter),
+		[](std::wstring Run)
+		{
+			Run[0] = ToAsciiUpper(Run[0]);
+			return Run;
+		});
+	return KeepNameCharacters(Name);
+}
+
+const std::wstring* FCommandLine::FindOptionValue(const std::wstring& Name) const
+{
+	const size_t Index = FindOption(Name);
+	return Index + 1 < Tokens.size() ? &Tokens[Index + 1] : nullptr;
 }
 
 bool FCommandLine::TryGetIntOption(const std::wstring& Name, int32_t& OutValue) const
 {
-	try
-	{
-		std::wstring Value;
-		int32_t Parsed = 0;
-		if (!TryGetOptionValue(Name, Value) || !TryParseInt32Prefix(Value, Parsed))
-		{
-			return false;
-		}
-		OutValue = Parsed;
-		return true;
-	}
-	catch (...)
+	const std::wstring* Value = FindOptionValue(Name);
+	int32_t Parsed = 0;
+	if (Value == nullptr || !TryParseInt32Prefix(*Value, Parsed))
 	{
 		return false;
 	}
+	OutValue = Parsed;
+	return true;
 }
 
 bool FCommandLine::TryGetBoolOption(const std::wstring& Name, bool& OutValue) const
 {
-	try
-	{
-		if (!HasOption(Name))
-		{
-			return false;
-		}
-		// A flag needs no value: the next token is only a value when it reads as
-		// a boolean, and it is never consumed ("-r -f" sets both).
-		std::wstring Value;
-		bool bParsed = false;
-		OutValue = TryGetOptionValue(Name, Value) && TryParseBool(Value, bParsed) ? bParsed : true;
-		return true;
-	}
-	catch (...)
+	if (!HasOption(Name))
 	{
 		return false;
 	}
+	// A flag needs no value: the next token is only a value when it reads as
+	// a boolean, and it is never consumed ("-r -f" sets both).
+	const std::wstring* Value = FindOptionValue(Name);
+	bool bParsed = false;
+	OutValue = Value != nullptr && TryParseBool(*Value, bParsed) ? bParsed : true;
+	return true;
 }
 
 bool FCommandLine::TryGetPathOption(const std::wstring& Name, std::wstring& OutPath) const
 {
-	try
-	{
-		std::wstring Value;
-		if (!TryGetOptionValue(Name, Value))
-		{
-			return false;
-		}
-		OutPath = Value;
-		return true;
-	}
-	catch (...)
-	{
-		return false;
-	}
+	return TryGetOptionValue(Name, OutPath);
 }
 
 bool FCommandLine::TryGetOptionValue(const std::wstring& Name, std::wstring& OutValue) const
 {
-	try
-	{
-		const size_t Index = FindOption(Name);
-		if (Index + 1 >= Tokens.size())
-		{
-			return false;
-		}
-		OutValue = Tokens[Index + 1];
-		return true;
-	}
-	catch (...)
+	const std::wstring* Value = FindOptionValue(Name);
+	if (Value == nullptr)
 	{
 		return false;
 	}
+	OutValue = *Value;
+	return true;
 }

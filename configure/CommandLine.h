@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
-// The argument text and the option lookups of the configure tool.
+// The argument text and the option lookups of the configure tool. A lookup's
+// false means the option is not given (or its value does not read as asked);
+// it is no failure to log. Nothing here catches: running out of memory is
+// not an answer, and it goes on to the sequence that asked.
 class ICommandLine
 {
 public:
@@ -44,10 +47,12 @@ public:
 	const std::vector<std::wstring>& GetTokens() const { return Tokens; }
 
 private:
-	void Tokenize();
+	static std::vector<std::wstring> Tokenize(const std::wstring& Source);
 	static std::wstring NormalizeOptionName(const std::wstring& Name);
 	// Index of the first token that matches the name; the token count when none does.
 	size_t FindOption(const std::wstring& Name) const;
+	// The token after the option's first match; null when there is none.
+	const std::wstring* FindOptionValue(const std::wstring& Name) const;
 
 	std::wstring Text;
 	std::vector<std::wstring> Tokens;

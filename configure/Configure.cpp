@@ -113,7 +113,7 @@ namespace
 
 int32_t FGenericBootstrapper::Configure(const std::wstring& ProductName, const std::wstring& VersionTag)
 {
-	try
+	return GuardOperation(ConfigureCategory, int32_t{1}, [&]() -> int32_t
 	{
 		const ICommandLine& CommandLine = *GetCommandLine();
 		IPlatform& Platform = *GetPlatform();
@@ -214,10 +214,5 @@ int32_t FGenericBootstrapper::Configure(const std::wstring& ProductName, const s
 
 		Log(ELogLevel::Info, ConfigureCategory, L"Completed successfully.");
 		return 0;
-	}
-	catch (...)
-	{
-		LogCurrentException(ConfigureCategory);
-		return 1;
-	}
+	});
 }

@@ -29,6 +29,7 @@ bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath
 	}
 	catch (...)
 	{
+		// Its own line in place of the guard's: the log names this failure by it.
 		Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
 		return false;
 	}

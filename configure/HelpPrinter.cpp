@@ -101,15 +101,10 @@ std::vector<std::wstring> FHelpPrinter::BuildLines() const
 
 void FHelpPrinter::Print() const
 {
-	try
+	// No catch: help cut short by a lack of memory is a failed run, which the
+	// sequence that prints it reports.
+	for (const std::wstring& Line : BuildLines())
 	{
-		for (const std::wstring& Line : BuildLines())
-		{
-			WriteConsoleLine(Line);
-		}
-	}
-	catch (...)
-	{
-		// The help text is all this run prints; there is nobody left to tell.
+		WriteConsoleLine(Line);
 	}
 }

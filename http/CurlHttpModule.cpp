@@ -1,8 +1,7 @@
 #include "http/CurlHttpModule.h"
 
+#include "http/CurlHandles.h"
 #include "http/CurlHttpRequest.h"
-
-#include "http/CurlLibrary.h"
 
 #include <utility>
 
@@ -22,18 +21,17 @@ bool FCurlHttpModule::UrlEncode(const std::string& Input, std::string& Output)
 	// curl_easy_escape wants a handle only for its settings; a private one keeps
 	// the module free of state.
 	const FCurlLibrary* Curl = GetCurlLibrary();
-	CURL* Handle = Curl != nullptr ? Curl->EasyInit() : nullptr;
-	if (Handle == nullptr)
+	const FScopedCurlEasy Handle(Curl != nullptr ? Curl->EasyInit() : nullptr);
+	if (!Handle.IsValid())
 	{
 		return false;
 	}
-	char* Escaped = Curl->EasyEscape(Handle, Input.data(), static_cast<int>(Input.size()));
-	const bool bEncoded = Escaped != nullptr;
-	if (bEncoded)
+	// Freed before the handle it was made with.
+	const FScopedCurlText Escaped(Curl->EasyEscape(Handle.Get(), Input.data(), static_cast<int>(Input.size())));
+	if (!Escaped.IsValid())
 	{
-		Output = Escaped;
-		Curl->Free(Escaped);
+		return false;
 	}
-	Curl->EasyCleanup(Handle);
-	return bEncoded;
+	Output = Escaped.Get();
+	return true;
 }

@@ -11,20 +11,6 @@ FCurlHttpRequest::FCurlHttpRequest(int64_t InTransferTimeoutMs, std::string InCe
 {
 }
 
-FCurlHttpRequest::~FCurlHttpRequest()
-{
-	// An unsupported verb returns with the handle still open.
-	// Both exist only when the library was there to make them.
-	if (HeaderList != nullptr)
-	{
-		GetCurlLibrary()->SlistFreeAll(HeaderList);
-	}
-	if (EasyHandle != nullptr)
-	{
-		GetCurlLibrary()->EasyCleanup(EasyHandle);
-	}
-}
-
 std::string FCurlHttpRequest::GetVerb() const { return Verb; }
 void FCurlHttpRequest::SetVerb(const std::string& InVerb) { Verb = InVerb; }
 void FCurlHttpRequest::SetURL(const std::string& InURL) { URL = InURL; }
@@ -53,8 +39,8 @@ bool FCurlHttpRequest::ProcessRequest()
 		return false;
 	}
 	const FCurlLibrary* Curl = GetCurlLibrary();
-	EasyHandle = Curl != nullptr ? Curl->EasyInit() : nullptr;
-	if (EasyHandle == nullptr)
+	EasyHandle.Reset(Curl != nullptr ? Curl->EasyInit() : nullptr);
+	if (!EasyHandle.IsValid())
 	{
 		Log(ELogLevel::Verbose, L"FCurlHttpRequest::ProcessRequest",
 			L"FCurlHttpRequest::ProcessRequest: curl_easy_init failed!");
@@ -86,14 +72,16 @@ bool FCurlHttpRequest::ProcessRequest()
 	for (const auto& [Name, Value] : Headers)
 	{
 		const std::string Line = Name + ": " + Value;
-		if (curl_slist* Appended = Curl->SlistAppend(HeaderList, Line.c_str()))
+		// The new head holds the old nodes too; a failed append leaves the list as it was.
+		if (curl_slist* Appended = Curl->SlistAppend(HeaderList.Get(), Line.c_str()))
 		{
-			HeaderList = Appended;
+			HeaderList.Detach();
+			HeaderList.Reset(Appended);
 		}
 	}
-	if (HeaderList != nullptr)
+	if (HeaderList.IsValid())
 	{
-		SetOpt(CURLOPT_HTTPHEADER, HeaderList);
+		SetOpt(CURLOPT_HTTPHEADER, HeaderList.Get());
 	}
 	SetOpt(CURLOPT_CONNECTTIMEOUT, 3L);
 	// The connect time-out alone leaves a server that accepts and then stalls
@@ -103,12 +91,10 @@ bool FCurlHttpRequest::ProcessRequest()
 	// Nobody reads the answer; without a sink libcurl would print it to stdout.
 	SetOpt(CURLOPT_WRITEFUNCTION, &FCurlHttpRequest::DiscardCallback);
 
-	Curl->EasyPerform(EasyHandle);
+	Curl->EasyPerform(EasyHandle.Get());
 
-	Curl->SlistFreeAll(HeaderList);
-	HeaderList = nullptr;
-	Curl->EasyCleanup(EasyHandle);
-	EasyHandle = nullptr;
+	HeaderList.Reset();
+	EasyHandle.Reset();
 	return true;
 }
 

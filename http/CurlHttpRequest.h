@@ -1,7 +1,7 @@
 #pragma once
 
 #include "http/HttpContentReader.h"
-#include "http/CurlLibrary.h"
+#include "http/CurlHandles.h"
 #include "http/HttpRequest.h"
 #include "app/Log.h"
 #include "platform/Utf8.h"
@@ -20,7 +20,6 @@ class FCurlHttpRequest : public IHttpRequest
 public:
 	// An empty certificate authority file leaves the TLS back end's own trust.
 	explicit FCurlHttpRequest(int64_t InTransferTimeoutMs, std::string InCertificateAuthorityFile = {});
-	~FCurlHttpRequest() override;
 	FCurlHttpRequest(const FCurlHttpRequest&) = delete;
 	FCurlHttpRequest& operator=(const FCurlHttpRequest&) = delete;
 
@@ -39,14 +38,16 @@ public:
 
 	// Body bytes handed to libcurl by the last ProcessRequest.
 	uint64_t GetReadOffset() const { return ReadOffset; }
-	bool HoldsTransferState() const { return EasyHandle != nullptr || HeaderList != nullptr; }
+	bool HoldsTransferState() const { return EasyHandle.IsValid() || HeaderList.IsValid(); }
 
 private:
 	static size_t ReadCallback(char* Destination, size_t ElementSize, size_t ElementCount, void* UserData);
 	static size_t DiscardCallback(char* Data, size_t ElementSize, size_t ElementCount, void* UserData);
 
-	CURL* EasyHandle = nullptr;
-	curl_slist* HeaderList = nullptr;
+	// Declared in this order so that a request destroyed with both still open
+	// (an unsupported verb returns with the handle open) frees the list first.
+	FScopedCurlEasy EasyHandle;
+	FScopedCurlHeaderList HeaderList;
 	std::string Verb;
 	std::string URL;
 	std::unique_ptr<IHttpContentReader> Content;
@@ -59,11 +60,11 @@ private:
 template <typename TValue>
 bool FCurlHttpRequest::SetOpt(CURLoption Option, TValue Value)
 {
-	if (EasyHandle == nullptr)
+	if (!EasyHandle.IsValid())
 	{
 		return false;
 	}
-	const CURLcode Code = GetCurlLibrary()->EasySetOpt(EasyHandle, Option, Value);
+	const CURLcode Code = GetCurlLibrary()->EasySetOpt(EasyHandle.Get(), Option, Value);
 	if (Code == CURLE_OK)
 	{
 		return true;

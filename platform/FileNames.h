@@ -4,7 +4,10 @@
 #include <string>
 
 // Conversions between the program's wide-string paths and the file system's
-// own names. They never throw: a name that cannot be converted gives false.
+// own names. A name that cannot be converted gives false, and callers take
+// that as a verdict on the name (no such file, compare the texts instead);
+// so running out of memory is not turned into false but goes on to the
+// operation that asked.
 bool TryToFileSystemPath(const std::wstring& Path, std::filesystem::path& OutPath);
 bool TryFromFileSystemPath(const std::filesystem::path& Path, std::wstring& OutPath);
 

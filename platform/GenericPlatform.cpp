@@ -144,6 +144,7 @@ bool FGenericPlatform::TryCopyFile(const std::wstring& SourcePath, const std::ws
 	}
 	catch (...)
 	{
+		// On to the operation's own failure line, in place of the guard's.
 	}
 	Log(ELogLevel::Error, Category, L"Failed to copy source to target");
 	return false;
@@ -193,6 +194,7 @@ bool FGenericPlatform::TryCreatePathDirectories(const std::wstring& Path, bool b
 	}
 	catch (...)
 	{
+		// On to the operation's own failure line, in place of the guard's.
 	}
 	if (bLog)
 	{
@@ -250,6 +252,7 @@ bool FGenericPlatform::TryReadFile(const std::wstring& Path, std::wstring& OutTe
 	}
 	catch (...)
 	{
+		// No text half read, and the operation's own line in place of the guard's.
 		OutText.clear();
 		Log(ELogLevel::Error, Category, L"Failed to read file: '%s'", Path);
 		return false;
@@ -259,15 +262,18 @@ bool FGenericPlatform::TryReadFile(const std::wstring& Path, std::wstring& OutTe
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::vector<uint8_t>& Bytes)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
-	// The bytes written are programs (the launcher the configure tool writes):
-	// a failed write must leave the old program, and the new one is runnable
-	// where files carry permission bits.
-	if (TryReplaceWholeFile(Path, Bytes.data(), Bytes.size(), EReplacedFileMode::Executable, true))
+	return GuardOperation(Category, false, [&]
 	{
-		return true;
-	}
-	Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", 1, 1, Path);
-	return false;
+		// The bytes written are programs (the launcher the configure tool writes):
+		// a failed write must leave the old program, and the new one is runnable
+		// where files carry permission bits.
+		if (TryReplaceWholeFile(Path, Bytes.data(), Bytes.size(), EReplacedFileMode::Executable, true))
+		{
+			return true;
+		}
+		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", 1, 1, Path);
+		return false;
+	});
 }
 
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool bLog)
@@ -319,6 +325,8 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 	}
 	catch (...)
 	{
+		// The operation's own line below, in place of the guard's. The log sink
+		// writes through here too, and must not log about its own writes.
 		State = FStreamState();
 	}
 	if (bLog)
@@ -329,20 +337,16 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 	return false;
 }
 
+// No catch: "not the same file" after running out of memory would let a
+// launcher start itself or the tool write over the game. The exception goes
+// on to the sequence that asked.
 bool FGenericPlatform::IsSameFile(const std::wstring& Left, const std::wstring& Right)
 {
-	try
-	{
-		fs::path LeftPath;
-		fs::path RightPath;
-		FFileIdentity LeftIdentity;
-		FFileIdentity RightIdentity;
-		return TryToFileSystemPath(Left, LeftPath) && TryToFileSystemPath(Right, RightPath) &&
-			TryGetFileIdentity(LeftPath, LeftIdentity) && TryGetFileIdentity(RightPath, RightIdentity) &&
-			LeftIdentity == RightIdentity;
-	}
-	catch (...)
-	{
-		return false;
-	}
+	fs::path LeftPath;
+	fs::path RightPath;
+	FFileIdentity LeftIdentity;
+	FFileIdentity RightIdentity;
+	return TryToFileSystemPath(Left, LeftPath) && TryToFileSystemPath(Right, RightPath) &&
+		TryGetFileIdentity(LeftPath, LeftIdentity) && TryGetFileIdentity(RightPath, RightIdentity) &&
+		LeftIdentity == RightIdentity;
 }

@@ -21,7 +21,7 @@ bool AreSamePathNames(const std::wstring& Left, const std::wstring& Right);
 // Value appended to Directory by this system's append rule, then made
 // absolute with "." and ".." removed. When the system cannot make it absolute
 // the appended path comes back as it is, so that whoever checks it next can
-// name it in a message.
+// name it in a message; running out of memory is no such case and throws.
 std::wstring ResolvePathNextTo(const std::wstring& Directory, const std::wstring& Value);
 
 // The Windows rules as plain text operations. They are the Windows build's

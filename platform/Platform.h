@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ExecutableType.h"
+#include "platform/pe/ExecutableType.h"
 #include "platform/ProcessGroup.h"
 
 #include <cstdint>
@@ -16,6 +16,10 @@ class IPlatform
 {
 public:
 	virtual ~IPlatform() = default;
+
+	// The operations that return a value or nothing (not a Try operation's
+	// bool) have no failure to report, so they catch nothing: what they throw
+	// goes on to the Try operation or sequence that called them.
 
 	// Absolute path of the running executable; empty when it cannot be found.
 	virtual std::wstring GetExecutablePath() = 0;

@@ -42,7 +42,7 @@ void HandOutFoundResources(const wchar_t* Category, std::vector<FResourceRecord>
 bool RunResourceCopy(const FResourceCopySteps& Steps, const std::wstring& SourcePath, const std::wstring& TargetPath)
 {
 	const wchar_t* const Category = Steps.Category;
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Trying to copy resources from '%s' to '%s'", SourcePath, TargetPath);
 		const std::vector<uintptr_t> Types(std::begin(CopiedResourceTypes), std::end(CopiedResourceTypes));
@@ -104,10 +104,5 @@ bool RunResourceCopy(const FResourceCopySteps& Steps, const std::wstring& Source
 
 		Log(ELogLevel::Verbose, Category, L"Successfully copied resources");
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

@@ -15,6 +15,25 @@ std::wstring FormatSystemErrorLine(const std::wstring& Message, uint32_t ErrorCo
 		SystemText);
 }
 
+void LogSystemErrorCode(const std::wstring& Message, uint32_t ErrorCode)
+{
+	try
+	{
+		const std::wstring Text = ErrorCode != 0 ? GetSystemErrorText(ErrorCode) : std::wstring();
+		LogMessage(ELogLevel::Error, SystemErrorCategory, FormatSystemErrorLine(Message, ErrorCode, Text));
+	}
+	catch (...)
+	{
+		// Reporting a failure must not become one.
+	}
+}
+
+void LogLastSystemError(const wchar_t* Message)
+{
+	const uint32_t ErrorCode = ReadLastSystemError();
+	LogSystemErrorCode(Message != nullptr ? Message : L"", ErrorCode);
+}
+
 void LogCurrentException(const wchar_t* Category) noexcept
 {
 	const wchar_t* Message = L"Failed: unexpected error.";

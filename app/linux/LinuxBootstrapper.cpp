@@ -42,7 +42,7 @@ namespace
 bool FLinuxBootstrapper::TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes)
 {
 	constexpr const wchar_t* Category = L"FLinuxBootstrapper::TryLoadEmbeddedBootstrapper";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		if (!NamesWindowsProgram(OutputPath))
 		{
@@ -60,10 +60,5 @@ bool FLinuxBootstrapper::TryLoadEmbeddedBootstrapper(const std::wstring& OutputP
 			return false;
 		}
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

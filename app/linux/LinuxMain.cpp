@@ -1,5 +1,6 @@
 #include "app/linux/LinuxEntryEnvironment.h"
 #include "platform/CommandLineArguments.h"
+#include "platform/SystemErrorLog.h"
 
 #include "BuildConfig.h"
 
@@ -12,15 +13,17 @@
 
 int main(int ArgumentCount, char** Arguments)
 {
-	try
+	// What comes before the entry has a guard of its own; the entry guards the rest.
+	FEntryEnvironment Environment;
+	std::wstring ArgumentText;
+	const bool bPrepared = GuardOperation(L"main", false, [&]
 	{
 		const std::vector<std::wstring> All = DecodeProgramArguments(ArgumentCount, Arguments);
 		// The children get the argument text that splits back into exactly our arguments.
 		const std::vector<std::wstring> Rest(All.size() > 1 ? All.begin() + 1 : All.end(), All.end());
-		return RunBootstrapperEntry(MakeLinuxEntryEnvironment(JoinCommandLineArguments(All), KVT_ENTRY_TELEMETRY_URL), JoinCommandLineArguments(Rest));
-	}
-	catch (...)
-	{
-		return 1;
-	}
+		Environment = MakeLinuxEntryEnvironment(JoinCommandLineArguments(All), KVT_ENTRY_TELEMETRY_URL);
+		ArgumentText = JoinCommandLineArguments(Rest);
+		return true;
+	});
+	return bPrepared ? RunBootstrapperEntry(Environment, ArgumentText) : 1;
 }

@@ -1,6 +1,7 @@
 // The configure tool: writes a configured launcher.
 #include "app/linux/LinuxEntryEnvironment.h"
 #include "platform/CommandLineArguments.h"
+#include "platform/SystemErrorLog.h"
 
 #include "BuildConfig.h"
 
@@ -24,16 +25,17 @@ namespace
 
 int main(int ArgumentCount, char** Arguments)
 {
-	try
+	// What comes before the entry has a guard of its own; the entry guards the rest.
+	FEntryEnvironment Environment;
+	std::wstring ArgumentText;
+	const bool bPrepared = GuardOperation(L"main", false, [&]
 	{
 		const std::vector<std::wstring> All = DecodeProgramArguments(ArgumentCount, Arguments);
 		const std::vector<std::wstring> Rest(All.size() > 1 ? All.begin() + 1 : All.end(), All.end());
-		FEntryEnvironment Environment = MakeLinuxEntryEnvironment(JoinCommandLineArguments(All), KVT_TELEMETRY_URL);
+		Environment = MakeLinuxEntryEnvironment(JoinCommandLineArguments(All), KVT_TELEMETRY_URL);
 		Environment.TryGetLogFilePath = &TryGetToolLogFilePath;
-		return RunConfigureEntry(Environment, JoinCommandLineArguments(Rest));
-	}
-	catch (...)
-	{
-		return 1;
-	}
+		ArgumentText = JoinCommandLineArguments(Rest);
+		return true;
+	});
+	return bPrepared ? RunConfigureEntry(Environment, ArgumentText) : 1;
 }

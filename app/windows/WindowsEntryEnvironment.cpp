@@ -1,13 +1,14 @@
 #include "app/windows/WindowsEntryEnvironment.h"
 
 #include "app/windows/WindowsBootstrapper.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/windows/WindowsHeaders.h"
 
 #include <vector>
 
 bool TryExpandLogFilePath(const wchar_t* Template, std::wstring& OutPath)
 {
-	try
+	return GuardOperation(L"TryExpandLogFilePath", false, [&]
 	{
 		// The first call measures; the environment may change in between, so
 		// the second call's answer decides.
@@ -27,11 +28,8 @@ bool TryExpandLogFilePath(const wchar_t* Template, std::wstring& OutPath)
 			}
 			Needed = Written;
 		}
-	}
-	catch (...)
-	{
-	}
-	return false;
+		return false;
+	});
 }
 
 FEntryEnvironment MakeWindowsEntryEnvironment(const std::string& TelemetryBaseUrl)

@@ -1,4 +1,5 @@
 #include "app/windows/WindowsEntryEnvironment.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/windows/WindowsHeaders.h"
 
 #include "BuildConfig.h"
@@ -10,5 +11,14 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR ArgumentText, int)
 {
-	return RunBootstrapperEntry(MakeWindowsEntryEnvironment(KVT_ENTRY_TELEMETRY_URL), ArgumentText != nullptr ? ArgumentText : L"");
+	// What comes before the entry has a guard of its own; the entry guards the rest.
+	FEntryEnvironment Environment;
+	std::wstring Arguments;
+	const bool bPrepared = GuardOperation(L"wWinMain", false, [&]
+	{
+		Environment = MakeWindowsEntryEnvironment(KVT_ENTRY_TELEMETRY_URL);
+		Arguments = ArgumentText != nullptr ? ArgumentText : L"";
+		return true;
+	});
+	return bPrepared ? RunBootstrapperEntry(Environment, Arguments) : 1;
 }

@@ -1,5 +1,6 @@
 // The configure tool: a console program that writes a configured launcher.
 #include "app/windows/WindowsEntryEnvironment.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/windows/WindowsHeaders.h"
 
 #include "BuildConfig.h"
@@ -50,15 +51,16 @@ namespace
 
 int wmain(int, wchar_t**)
 {
-	try
+	// What comes before the entry has a guard of its own; the entry guards the rest.
+	FEntryEnvironment Environment;
+	std::wstring ArgumentText;
+	const bool bPrepared = GuardOperation(L"wmain", false, [&]
 	{
-		FEntryEnvironment Environment = MakeWindowsEntryEnvironment(KVT_TELEMETRY_URL);
+		Environment = MakeWindowsEntryEnvironment(KVT_TELEMETRY_URL);
 		Environment.TryGetLogFilePath = [](std::wstring& OutPath)
 		{ return TryExpandLogFilePath(ToolLogFilePathTemplate, OutPath); };
-		return RunConfigureEntry(Environment, SkipProgramName(::GetCommandLineW()));
-	}
-	catch (...)
-	{
-		return 1;
-	}
+		ArgumentText = SkipProgramName(::GetCommandLineW());
+		return true;
+	});
+	return bPrepared ? RunConfigureEntry(Environment, ArgumentText) : 1;
 }

@@ -2,9 +2,9 @@
 
 #include "app/Log.h"
 #include "platform/FileNames.h"
-#include "platform/PeHeaders.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/linux/LinuxHandles.h"
+#include "platform/pe/PeHeaders.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -32,7 +32,7 @@ namespace
 
 bool FLinuxPlatform::TryGetExecutableType(const std::wstring& Path, EExecutableType& OutType)
 {
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Attempting to get executable type for executable path: '%s'", Path);
 
@@ -76,10 +76,5 @@ bool FLinuxPlatform::TryGetExecutableType(const std::wstring& Path, EExecutableT
 			return false;
 		}
 		return TryReadExecutableType(static_cast<const uint8_t*>(View.Get().Address), Size, Category, OutType);
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

@@ -7,33 +7,19 @@
 // would throw on the first character outside ASCII.
 bool TryToFileSystemPath(const std::wstring& Path, std::filesystem::path& OutPath)
 {
-	try
-	{
-		std::string Bytes;
-		if (!TryEncodeUtf8(Path, Bytes))
-		{
-			return false;
-		}
-		OutPath = std::filesystem::path(std::move(Bytes));
-		return true;
-	}
-	catch (...)
+	std::string Bytes;
+	if (!TryEncodeUtf8(Path, Bytes))
 	{
 		return false;
 	}
+	OutPath = std::filesystem::path(std::move(Bytes));
+	return true;
 }
 
 bool TryFromFileSystemPath(const std::filesystem::path& Path, std::wstring& OutPath)
 {
-	try
-	{
-		size_t ErrorOffset = 0;
-		return TryDecodeUtf8(Path.native(), OutPath, ErrorOffset);
-	}
-	catch (...)
-	{
-		return false;
-	}
+	size_t ErrorOffset = 0;
+	return TryDecodeUtf8(Path.native(), OutPath, ErrorOffset);
 }
 
 bool TextFilesUseCrLf()

@@ -34,34 +34,27 @@ std::wstring ResolvePathNextTo(const std::wstring& Directory, const std::wstring
 		}
 		Joined += Value;
 	}
-	try
-	{
-		std::filesystem::path Path;
-		if (!TryToFileSystemPath(Joined, Path))
-		{
-			return Joined;
-		}
-		std::error_code Error;
-		Path = std::filesystem::absolute(Path, Error);
-		if (Error)
-		{
-			return Joined;
-		}
-		std::wstring Result;
-		if (!TryFromFileSystemPath(Path.lexically_normal(), Result))
-		{
-			return Joined;
-		}
-		// "a/." and "a/.." leave a trailing separator behind; drop it unless the
-		// value itself ended in one, as full-path resolution on Windows does.
-		if (Result.size() > 1 && Result.back() == L'/' && !Joined.empty() && Joined.back() != L'/')
-		{
-			Result.pop_back();
-		}
-		return Result;
-	}
-	catch (...)
+	std::filesystem::path Path;
+	if (!TryToFileSystemPath(Joined, Path))
 	{
 		return Joined;
 	}
+	std::error_code Error;
+	Path = std::filesystem::absolute(Path, Error);
+	if (Error)
+	{
+		return Joined;
+	}
+	std::wstring Result;
+	if (!TryFromFileSystemPath(Path.lexically_normal(), Result))
+	{
+		return Joined;
+	}
+	// "a/." and "a/.." leave a trailing separator behind; drop it unless the
+	// value itself ended in one, as full-path resolution on Windows does.
+	if (Result.size() > 1 && Result.back() == L'/' && !Joined.empty() && Joined.back() != L'/')
+	{
+		Result.pop_back();
+	}
+	return Result;
 }

@@ -160,7 +160,7 @@ namespace
 bool FLinuxPlatform::TryCreateProcessGroup(const std::wstring& Name, std::shared_ptr<IProcessGroup>& OutProcessGroup)
 {
 	constexpr const wchar_t* Category = L"FLinuxPlatform::TryCreateProcessGroup";
-	try
+	const bool bCreated = GuardOperation(Category, false, [&]
 	{
 		// A POSIX process group has no name; the session's name is only logged.
 		Log(ELogLevel::Verbose, Category, L"Trying to create process group for session: '%s'", Name);
@@ -210,11 +210,11 @@ bool FLinuxPlatform::TryCreateProcessGroup(const std::wstring& Name, std::shared
 		OutProcessGroup = std::move(Group);
 		Log(ELogLevel::Verbose, Category, L"Created process group %i for session '%s'", static_cast<int>(Self), Name);
 		return true;
-	}
-	catch (...)
+	});
+	// Every failure leaves the caller without a group, also one that threw.
+	if (!bCreated)
 	{
 		OutProcessGroup.reset();
-		LogCurrentException(Category);
-		return false;
 	}
+	return bCreated;
 }

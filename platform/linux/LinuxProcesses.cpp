@@ -185,22 +185,17 @@ bool FLinuxPlatform::TryRunExecutable(const std::wstring& ExecutablePath, const 
 	const std::optional<std::wstring>& WorkingDirectory, bool bBreakaway, bool bWait, uint32_t* OutExitCode)
 {
 	constexpr const wchar_t* Category = L"FLinuxPlatform::TryRunExecutable";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		FLinuxProcessStarter Starter(FormProcessArguments(ExecutablePath, Arguments));
 		return RunProcess(Category, Starter, ExecutablePath, Arguments, WorkingDirectory, bBreakaway, bWait, OutExitCode);
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }
 
 bool FLinuxPlatform::TrySetEnvironmentVariable(const std::wstring& Name, const std::wstring& Value)
 {
 	constexpr const wchar_t* Category = L"FLinuxPlatform::TrySetEnvironmentVariable";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Trying to set environment variable: '%s=%s'", Name, Value);
 		std::string EncodedName;
@@ -218,29 +213,18 @@ bool FLinuxPlatform::TrySetEnvironmentVariable(const std::wstring& Name, const s
 		LogErrorWithErrorCode(FormatString(L"Failed to set environment variable: '%s=%s'", Name, Value),
 			static_cast<uint32_t>(ErrorCode));
 		return false;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }
 
 void FLinuxPlatform::DeleteEnvironmentVariable(const std::wstring& Name)
 {
-	try
+	Log(ELogLevel::Verbose, L"FLinuxPlatform::DeleteEnvironmentVariable", L"'%s'", Name);
+	std::string EncodedName;
+	int ErrorCode = 0;
+	// Whether the variable existed does not matter to anyone; a name that
+	// cannot be a variable's name is not set either.
+	if (TryEncodeSystemText(Name, EncodedName, ErrorCode))
 	{
-		Log(ELogLevel::Verbose, L"FLinuxPlatform::DeleteEnvironmentVariable", L"'%s'", Name);
-		std::string EncodedName;
-		int ErrorCode = 0;
-		// Whether the variable existed does not matter to anyone; a name that
-		// cannot be a variable's name is not set either.
-		if (TryEncodeSystemText(Name, EncodedName, ErrorCode))
-		{
-			::unsetenv(EncodedName.c_str());
-		}
-	}
-	catch (...)
-	{
+		::unsetenv(EncodedName.c_str());
 	}
 }

@@ -159,7 +159,7 @@ bool FLinuxPlatform::TryGetValueFromRegistry(const std::wstring& SubKeyName, con
 	std::wstring& OutValue)
 {
 	constexpr const wchar_t* Category = L"FLinuxPlatform::TryGetValueFromRegistry";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		std::filesystem::path RelativePath;
 		const bool bValidName = TryMakeValuePath(SubKeyName, ValueName, RelativePath);
@@ -167,10 +167,5 @@ bool FLinuxPlatform::TryGetValueFromRegistry(const std::wstring& SubKeyName, con
 		return TryLookUpValue(Category, SubKeyName, ValueName, Folders.size(),
 			[&](size_t Index, std::wstring& OutText) { return TryReadValueFile(Folders[Index] / RelativePath, OutText); },
 			OutValue);
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

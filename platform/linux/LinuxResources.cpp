@@ -4,11 +4,11 @@
 #include "platform/EmbeddedResources.h"
 #include "platform/FileNames.h"
 #include "platform/FileReplace.h"
-#include "platform/PeHeaders.h"
-#include "platform/PeResourceEditor.h"
 #include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/linux/LinuxFileReplace.h"
+#include "platform/pe/PeHeaders.h"
+#include "platform/pe/PeResourceEditor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -118,7 +118,7 @@ namespace
 	bool TryUpdateResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records, bool bAdd,
 		const wchar_t* Category, const FResourceUpdateTexts& Texts)
 	{
-		try
+		return GuardOperation(Category, false, [&]
 		{
 			Log(ELogLevel::Verbose, Category, Texts.Trying, Path);
 			FPeResourceEditor Editor;
@@ -163,18 +163,13 @@ namespace
 			}
 			Log(ELogLevel::Verbose, Category, Texts.Success);
 			return true;
-		}
-		catch (...)
-		{
-			LogCurrentException(Category);
-			return false;
-		}
+		});
 	}
 }
 
 bool FLinuxPlatform::TryLoadResourceData(const std::wstring& Type, const std::wstring& Name, std::vector<uint8_t>& OutBytes)
 {
-	try
+	return GuardOperation(L"FLinuxPlatform::TryLoadResourceData", false, [&]
 	{
 		const uint8_t* Data = nullptr;
 		size_t Size = 0;
@@ -184,12 +179,7 @@ bool FLinuxPlatform::TryLoadResourceData(const std::wstring& Type, const std::ws
 		}
 		OutBytes.assign(Data, Data + Size);
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(L"FLinuxPlatform::TryLoadResourceData");
-		return false;
-	}
+	});
 }
 
 std::wstring FLinuxPlatform::DescribeResource(const FResourceRecord& Record)
@@ -200,7 +190,7 @@ std::wstring FLinuxPlatform::DescribeResource(const FResourceRecord& Record)
 bool FLinuxPlatform::TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
 	std::vector<FResourceRecord>& OutRecords)
 {
-	try
+	return GuardOperation(GetCategory, false, [&]
 	{
 		Log(ELogLevel::Verbose, GetCategory, L"Trying to get resources from path: '%s'", Path);
 		OutRecords.clear();
@@ -243,12 +233,7 @@ bool FLinuxPlatform::TryGetResources(const std::wstring& Path, const std::vector
 		}
 		HandOutFoundResources(GetCategory, Found, OutRecords);
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(GetCategory);
-		return false;
-	}
+	});
 }
 
 bool FLinuxPlatform::TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
@@ -263,7 +248,7 @@ bool FLinuxPlatform::TryAddResources(const std::wstring& Path, const std::vector
 
 bool FLinuxPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
 {
-	try
+	return GuardOperation(SignaturesCategory, false, [&]
 	{
 		// The messages name the Windows functions whose work this does, so
 		// that a log reads the same whichever system configured the file.
@@ -307,12 +292,7 @@ bool FLinuxPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
 			return false;
 		}
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(SignaturesCategory);
-		return false;
-	}
+	});
 }
 
 bool FLinuxPlatform::TryCopyExecutableResources(const std::wstring& SourcePath, const std::wstring& TargetPath)

@@ -69,44 +69,37 @@ std::wstring FLinuxPlatform::GetPlatformName()
 // mask 0, which Linux has no notion of; and the bitness of this process.
 std::wstring FLinuxPlatform::GetPlatformVersion()
 {
-	try
-	{
-		struct utsname Names{};
-		if (::uname(&Names) != 0)
-		{
-			return std::wstring();
-		}
-		// "6.1.0-18-amd64": numbers separated by full stops, up to the first other character.
-		int Numbers[3] = {0, 0, 0};
-		const char* Cursor = Names.release;
-		for (int Index = 0; Index < 3; ++Index)
-		{
-			if (*Cursor < '0' || *Cursor > '9')
-			{
-				if (Index == 0)
-				{
-					return std::wstring();
-				}
-				break;
-			}
-			for (int Digits = 0; *Cursor >= '0' && *Cursor <= '9'; ++Cursor, ++Digits)
-			{
-				if (Digits < 9)
-				{
-					Numbers[Index] = Numbers[Index] * 10 + (*Cursor - '0');
-				}
-			}
-			if (*Cursor != '.')
-			{
-				break;
-			}
-			++Cursor;
-		}
-		const wchar_t* Bitness = sizeof(void*) == 8 ? L"64bit" : L"32bit";
-		return FormatString(L"%d.%d.%d.%d.%d.%s", Numbers[0], Numbers[1], Numbers[2], 1, 0, Bitness);
-	}
-	catch (...)
+	struct utsname Names{};
+	if (::uname(&Names) != 0)
 	{
 		return std::wstring();
 	}
+	// "6.1.0-18-amd64": numbers separated by full stops, up to the first other character.
+	int Numbers[3] = {0, 0, 0};
+	const char* Cursor = Names.release;
+	for (int Index = 0; Index < 3; ++Index)
+	{
+		if (*Cursor < '0' || *Cursor > '9')
+		{
+			if (Index == 0)
+			{
+				return std::wstring();
+			}
+			break;
+		}
+		for (int Digits = 0; *Cursor >= '0' && *Cursor <= '9'; ++Cursor, ++Digits)
+		{
+			if (Digits < 9)
+			{
+				Numbers[Index] = Numbers[Index] * 10 + (*Cursor - '0');
+			}
+		}
+		if (*Cursor != '.')
+		{
+			break;
+		}
+		++Cursor;
+	}
+	const wchar_t* Bitness = sizeof(void*) == 8 ? L"64bit" : L"32bit";
+	return FormatString(L"%d.%d.%d.%d.%d.%s", Numbers[0], Numbers[1], Numbers[2], 1, 0, Bitness);
 }

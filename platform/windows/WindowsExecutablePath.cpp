@@ -13,47 +13,40 @@ namespace
 
 std::wstring FWindowsPlatform::GetExecutablePath()
 {
-	try
+	// The module that holds this code, found by an address inside it.
+	HMODULE Module = nullptr;
+	if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+			reinterpret_cast<LPCWSTR>(&ModuleAnchor), &Module))
 	{
-		// The module that holds this code, found by an address inside it.
-		HMODULE Module = nullptr;
-		if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-				reinterpret_cast<LPCWSTR>(&ModuleAnchor), &Module))
+		return std::wstring();
+	}
+
+	// Grow past MAX_PATH instead of acting on a truncated name. A truncated
+	// result is not terminated on every system, so only the returned length counts.
+	std::vector<wchar_t> Buffer(MAX_PATH);
+	for (;;)
+	{
+		const DWORD Length = ::GetModuleFileNameW(Module, Buffer.data(), static_cast<DWORD>(Buffer.size()));
+		if (Length == 0)
 		{
 			return std::wstring();
 		}
-
-		// Grow past MAX_PATH instead of acting on a truncated name. A truncated
-		// result is not terminated on every system, so only the returned length counts.
-		std::vector<wchar_t> Buffer(MAX_PATH);
-		for (;;)
+		if (Length < Buffer.size())
 		{
-			const DWORD Length = ::GetModuleFileNameW(Module, Buffer.data(), static_cast<DWORD>(Buffer.size()));
-			if (Length == 0)
+			std::filesystem::path Path(std::wstring(Buffer.data(), Length));
+			std::error_code Error;
+			const std::filesystem::path Absolute = std::filesystem::absolute(Path, Error);
+			std::wstring Result;
+			if (Error || !TryFromFileSystemPath(Absolute, Result))
 			{
 				return std::wstring();
 			}
-			if (Length < Buffer.size())
-			{
-				std::filesystem::path Path(std::wstring(Buffer.data(), Length));
-				std::error_code Error;
-				const std::filesystem::path Absolute = std::filesystem::absolute(Path, Error);
-				std::wstring Result;
-				if (Error || !TryFromFileSystemPath(Absolute, Result))
-				{
-					return std::wstring();
-				}
-				return Result;
-			}
-			if (Buffer.size() >= 32768)
-			{
-				return std::wstring();
-			}
-			Buffer.resize(Buffer.size() * 2);
+			return Result;
 		}
-	}
-	catch (...)
-	{
-		return std::wstring();
+		if (Buffer.size() >= 32768)
+		{
+			return std::wstring();
+		}
+		Buffer.resize(Buffer.size() * 2);
 	}
 }

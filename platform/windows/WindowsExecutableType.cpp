@@ -1,8 +1,8 @@
 #include "platform/windows/WindowsPlatform.h"
 
 #include "app/Log.h"
-#include "platform/PeHeaders.h"
 #include "platform/SystemErrorLog.h"
+#include "platform/pe/PeHeaders.h"
 #include "platform/windows/WindowsHandles.h"
 
 namespace
@@ -20,7 +20,7 @@ namespace
 
 bool FWindowsPlatform::TryGetExecutableType(const std::wstring& Path, EExecutableType& OutType)
 {
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Attempting to get executable type for executable path: '%s'", Path);
 
@@ -58,10 +58,5 @@ bool FWindowsPlatform::TryGetExecutableType(const std::wstring& Path, EExecutabl
 		}
 		return TryReadExecutableType(static_cast<const uint8_t*>(View.Get()), static_cast<size_t>(FileSize.QuadPart),
 			Category, OutType);
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

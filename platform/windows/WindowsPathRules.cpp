@@ -26,28 +26,22 @@ bool AreSamePathNames(const std::wstring& Left, const std::wstring& Right)
 std::wstring ResolvePathNextTo(const std::wstring& Directory, const std::wstring& Value)
 {
 	const std::wstring Joined = AppendWindowsPath(Directory, Value);
-	try
+	// The size asked for first can grow if the current directory changes in
+	// between (drive-relative values depend on it), so ask again then.
+	DWORD Capacity = ::GetFullPathNameW(Joined.c_str(), 0, nullptr, nullptr);
+	for (int Attempt = 0; Attempt < 3 && Capacity > 0; ++Attempt)
 	{
-		// The size asked for first can grow if the current directory changes in
-		// between (drive-relative values depend on it), so ask again then.
-		DWORD Capacity = ::GetFullPathNameW(Joined.c_str(), 0, nullptr, nullptr);
-		for (int Attempt = 0; Attempt < 3 && Capacity > 0; ++Attempt)
+		std::vector<wchar_t> Buffer(Capacity);
+		const DWORD Length = ::GetFullPathNameW(Joined.c_str(), Capacity, Buffer.data(), nullptr);
+		if (Length == 0)
 		{
-			std::vector<wchar_t> Buffer(Capacity);
-			const DWORD Length = ::GetFullPathNameW(Joined.c_str(), Capacity, Buffer.data(), nullptr);
-			if (Length == 0)
-			{
-				break;
-			}
-			if (Length < Capacity)
-			{
-				return std::wstring(Buffer.data(), Length);
-			}
-			Capacity = Length;
+			break;
 		}
-	}
-	catch (...)
-	{
+		if (Length < Capacity)
+		{
+			return std::wstring(Buffer.data(), Length);
+		}
+		Capacity = Length;
 	}
 	return Joined;
 }

@@ -20,7 +20,7 @@ namespace
 bool FWindowsPlatform::TryCreateProcessGroup(const std::wstring& Name, std::shared_ptr<IProcessGroup>& OutProcessGroup)
 {
 	constexpr const wchar_t* Category = L"FWindowsPlatform::TryCreateProcessGroup";
-	try
+	const bool bCreated = GuardOperation(Category, false, [&]
 	{
 		// Visible across all sessions of the machine, so that every part of the
 		// service finds the same job by the session's name.
@@ -64,11 +64,11 @@ bool FWindowsPlatform::TryCreateProcessGroup(const std::wstring& Name, std::shar
 		OutProcessGroup = std::make_shared<FWindowsProcessGroup>(std::move(Job));
 		Log(ELogLevel::Verbose, Category, L"Successfully created job object");
 		return true;
-	}
-	catch (...)
+	});
+	// Every failure leaves the caller without a group, also one that threw.
+	if (!bCreated)
 	{
 		OutProcessGroup.reset();
-		LogCurrentException(Category);
-		return false;
 	}
+	return bCreated;
 }

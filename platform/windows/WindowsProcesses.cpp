@@ -99,22 +99,17 @@ bool FWindowsPlatform::TryRunExecutable(const std::wstring& ExecutablePath, cons
 	const std::optional<std::wstring>& WorkingDirectory, bool bBreakaway, bool bWait, uint32_t* OutExitCode)
 {
 	constexpr const wchar_t* Category = L"FWindowsPlatform::TryRunExecutable";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		FWindowsProcessStarter Starter;
 		return RunProcess(Category, Starter, ExecutablePath, Arguments, WorkingDirectory, bBreakaway, bWait, OutExitCode);
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }
 
 bool FWindowsPlatform::TrySetEnvironmentVariable(const std::wstring& Name, const std::wstring& Value)
 {
 	constexpr const wchar_t* Category = L"FWindowsPlatform::TrySetEnvironmentVariable";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Trying to set environment variable: '%s=%s'", Name, Value);
 		if (!::SetEnvironmentVariableW(Name.c_str(), Value.c_str()))
@@ -125,12 +120,7 @@ bool FWindowsPlatform::TrySetEnvironmentVariable(const std::wstring& Name, const
 		}
 		Log(ELogLevel::Verbose, Category, L"Successfully set environment variable: '%s=%s'", Name, Value);
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }
 
 void FWindowsPlatform::DeleteEnvironmentVariable(const std::wstring& Name)

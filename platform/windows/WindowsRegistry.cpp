@@ -56,7 +56,7 @@ bool FWindowsPlatform::TryGetValueFromRegistry(const std::wstring& SubKeyName, c
 	std::wstring& OutValue)
 {
 	constexpr const wchar_t* Category = L"FWindowsPlatform::TryGetValueFromRegistry";
-	try
+	return GuardOperation(Category, false, [&]
 	{
 		// The user's own setting first; within one root the 32-bit view first,
 		// where a 32-bit installer of the service writes.
@@ -69,10 +69,5 @@ bool FWindowsPlatform::TryGetValueFromRegistry(const std::wstring& SubKeyName, c
 		return TryLookUpValue(Category, SubKeyName, ValueName, std::size(Sources),
 			[&](size_t Index, std::wstring& OutText) { return TryReadStringValue(Sources[Index], SubKeyName, ValueName, OutText); },
 			OutValue);
-	}
-	catch (...)
-	{
-		LogCurrentException(Category);
-		return false;
-	}
+	});
 }

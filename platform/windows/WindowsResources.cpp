@@ -48,13 +48,22 @@ namespace
 		return !Name.empty() && Name == Value;
 	}
 
+	// What the enumeration callbacks fill in. bFailed when one of them threw:
+	// the resources are then not handed out with one left out, as a launcher
+	// without the game's icon would still count as configured.
+	struct FResourceEnumeration
+	{
+		std::vector<FResourceRecord> Records;
+		bool bFailed = false;
+	};
+
 	// One update of the file's resources, committed only when every single
 	// change went in: a half-applied update would leave icons without their
 	// group or a group pointing at icons that are gone.
 	bool TryUpdateResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records, bool bAdd,
 		const wchar_t* Category, const FResourceUpdateTexts& Texts)
 	{
-		try
+		return GuardOperation(Category, false, [&]
 		{
 			Log(ELogLevel::Verbose, Category, Texts.Trying, Path);
 			FScopedResourceUpdate Update(::BeginUpdateResourceW(Path.c_str(), FALSE));
@@ -88,19 +97,14 @@ namespace
 			}
 			Log(ELogLevel::Verbose, Category, Texts.Success);
 			return true;
-		}
-		catch (...)
-		{
-			LogCurrentException(Category);
-			return false;
-		}
+		});
 	}
 }
 
 bool FWindowsPlatform::TryLoadResourceData(HMODULE Module, const std::wstring& Type, const std::wstring& Name,
 	std::vector<uint8_t>& OutBytes)
 {
-	try
+	return GuardOperation(L"FWindowsPlatform::TryLoadResourceData", false, [&]
 	{
 		if (Module == nullptr || Type.empty() || Name.empty())
 		{
@@ -121,12 +125,7 @@ bool FWindowsPlatform::TryLoadResourceData(HMODULE Module, const std::wstring& T
 		const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
 		OutBytes.assign(Bytes, Bytes + Size);
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(L"FWindowsPlatform::TryLoadResourceData");
-		return false;
-	}
+	});
 }
 
 std::wstring FWindowsPlatform::DescribeResource(const FResourceRecord& Record)
@@ -134,12 +133,15 @@ std::wstring FWindowsPlatform::DescribeResource(const FResourceRecord& Record)
 	return DescribeResourceRecord(Record);
 }
 
+// Nothing may be thrown into the system's enumeration, so each callback is
+// guarded. A callback that threw (or whose language enumeration did) answers
+// FALSE, which ends the enumeration, and marks it failed for TryGetResources.
 BOOL CALLBACK FWindowsPlatform::EnumResourceNamesCallback(HMODULE Module, LPCWSTR Type, LPWSTR Name, LONG_PTR Parameter)
 {
-	// An unreadable resource is left out; the others are still wanted.
-	try
+	FResourceEnumeration& Enumeration = *reinterpret_cast<FResourceEnumeration*>(Parameter);
+	const BOOL bContinue = GuardOperation(NamesCategory, FALSE, [&]() -> BOOL
 	{
-		std::vector<FResourceRecord>& Records = *reinterpret_cast<std::vector<FResourceRecord>*>(Parameter);
+		// An unreadable resource is left out; the others are still wanted.
 		FResourceRecord Record;
 		ReadResourceId(Type, Record.TypeId, Record.TypeName);
 		ReadResourceId(Name, Record.NameId, Record.Name);
@@ -169,41 +171,44 @@ BOOL CALLBACK FWindowsPlatform::EnumResourceNamesCallback(HMODULE Module, LPCWST
 		const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
 		Record.Data = std::make_shared<const std::vector<uint8_t>>(Bytes, Bytes + Size);
 		Record.Size = Size;
-		Records.push_back(std::move(Record));
+		Enumeration.Records.push_back(std::move(Record));
 
 		::EnumResourceLanguagesExW(Module, Type, Name, &EnumResourceLanguagesCallback, Parameter, 0, 0);
-	}
-	catch (...)
+		return Enumeration.bFailed ? FALSE : TRUE;
+	});
+	if (!bContinue)
 	{
-		LogCurrentException(NamesCategory);
+		Enumeration.bFailed = true;
 	}
-	return TRUE;
+	return bContinue;
 }
 
 BOOL CALLBACK FWindowsPlatform::EnumResourceLanguagesCallback(HMODULE, LPCWSTR Type, LPCWSTR Name, WORD Language,
 	LONG_PTR Parameter)
 {
-	try
+	FResourceEnumeration& Enumeration = *reinterpret_cast<FResourceEnumeration*>(Parameter);
+	const BOOL bContinue = GuardOperation(L"FWindowsPlatform::EnumResourceLanguagesCallback", FALSE, [&]() -> BOOL
 	{
-		for (FResourceRecord& Record : *reinterpret_cast<std::vector<FResourceRecord>*>(Parameter))
+		for (FResourceRecord& Record : Enumeration.Records)
 		{
 			if (IsSameResourceId(Record.TypeId, Record.TypeName, Type) && IsSameResourceId(Record.NameId, Record.Name, Name))
 			{
 				Record.Languages.push_back(Language);
 			}
 		}
-	}
-	catch (...)
+		return TRUE;
+	});
+	if (!bContinue)
 	{
-		LogCurrentException(L"FWindowsPlatform::EnumResourceLanguagesCallback");
+		Enumeration.bFailed = true;
 	}
-	return TRUE;
+	return bContinue;
 }
 
 bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
 	std::vector<FResourceRecord>& OutRecords)
 {
-	try
+	return GuardOperation(GetCategory, false, [&]
 	{
 		Log(ELogLevel::Verbose, GetCategory, L"Trying to get resources from path: '%s'", Path);
 		OutRecords.clear();
@@ -217,7 +222,7 @@ bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vect
 			return false;
 		}
 
-		const std::unique_ptr<std::vector<FResourceRecord>> Found(new (std::nothrow) std::vector<FResourceRecord>());
+		const std::unique_ptr<FResourceEnumeration> Found(new (std::nothrow) FResourceEnumeration());
 		if (!Found)
 		{
 			Log(ELogLevel::Error, GetCategory,
@@ -229,15 +234,15 @@ bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vect
 			// A type the file does not have simply adds nothing.
 			::EnumResourceNamesW(Module.Get(), MAKEINTRESOURCEW(Type), &EnumResourceNamesCallback,
 				reinterpret_cast<LONG_PTR>(Found.get()));
+			if (Found->bFailed)
+			{
+				// The callback has logged what it threw.
+				return false;
+			}
 		}
-		HandOutFoundResources(GetCategory, *Found, OutRecords);
+		HandOutFoundResources(GetCategory, Found->Records, OutRecords);
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(GetCategory);
-		return false;
-	}
+	});
 }
 
 bool FWindowsPlatform::TryRemoveResources(const std::wstring& Path, const std::vector<FResourceRecord>& Records)
@@ -252,7 +257,7 @@ bool FWindowsPlatform::TryAddResources(const std::wstring& Path, const std::vect
 
 bool FWindowsPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
 {
-	try
+	return GuardOperation(SignaturesCategory, false, [&]
 	{
 		const FScopedKernelHandle File(::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
 			OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -292,12 +297,7 @@ bool FWindowsPlatform::TryRemoveAuthenticodeSignatures(const std::wstring& Path)
 			Count = Remaining;
 		}
 		return true;
-	}
-	catch (...)
-	{
-		LogCurrentException(SignaturesCategory);
-		return false;
-	}
+	});
 }
 
 bool FWindowsPlatform::TryCopyExecutableResources(const std::wstring& SourcePath, const std::wstring& TargetPath)

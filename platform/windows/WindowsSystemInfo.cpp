@@ -67,25 +67,18 @@ std::wstring FWindowsPlatform::GetPlatformName()
 
 std::wstring FWindowsPlatform::GetPlatformVersion()
 {
-	try
-	{
-		const wchar_t* Bitness = GetBitnessText();
+	const wchar_t* Bitness = GetBitnessText();
 
-		// The manifest declares the systems up to Windows 10, so this is the true
-		// version and not one of compatibility.
-		OSVERSIONINFOEXW Version{};
-		static_assert(sizeof(Version) == 284);
-		Version.dwOSVersionInfoSize = sizeof(Version);
-		if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&Version)))
-		{
-			return std::wstring();
-		}
-		return FormatString(L"%d.%d.%d.%d.%d.%s", static_cast<int>(Version.dwMajorVersion),
-			static_cast<int>(Version.dwMinorVersion), static_cast<int>(Version.dwBuildNumber),
-			static_cast<int>(Version.wProductType), static_cast<int>(Version.wSuiteMask), Bitness);
-	}
-	catch (...)
+	// The manifest declares the systems up to Windows 10, so this is the true
+	// version and not one of compatibility.
+	OSVERSIONINFOEXW Version{};
+	static_assert(sizeof(Version) == 284);
+	Version.dwOSVersionInfoSize = sizeof(Version);
+	if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&Version)))
 	{
 		return std::wstring();
 	}
+	return FormatString(L"%d.%d.%d.%d.%d.%s", static_cast<int>(Version.dwMajorVersion),
+		static_cast<int>(Version.dwMinorVersion), static_cast<int>(Version.dwBuildNumber),
+		static_cast<int>(Version.wProductType), static_cast<int>(Version.wSuiteMask), Bitness);
 }

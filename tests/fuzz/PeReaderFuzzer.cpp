@@ -3,8 +3,10 @@
 // buffer, and the checks below catch a parse that "succeeds" with results the
 // caller would then follow outside the file or read wrongly.
 
-#include "platform/PeResourceEditor.h"
-#include "platform/PeResourceReader.h"
+#include "app/Log.h"
+#include "platform/pe/PeFormat.h"
+#include "platform/pe/PeResourceEditor.h"
+#include "platform/pe/PeResourceReader.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -12,16 +14,10 @@
 #include <cstring>
 #include <vector>
 
+using namespace PeFormat;
+
 namespace
 {
-	constexpr uint32_t NtSignature = 0x00004550; // "PE\0\0"
-	constexpr uint32_t FileHeaderSize = 20;
-	constexpr uint32_t SectionHeaderSize = 40;
-	constexpr uint32_t CertificateHeaderSize = 8;
-	constexpr uint32_t CertificateAlignment = 8;
-	constexpr uint16_t Pe32Magic = 0x010B;
-	constexpr uint16_t Pe32PlusMagic = 0x020B;
-
 	// A violated invariant names itself before the trap, so that the crash
 	// report says which promise broke and not only where.
 	[[noreturn]] void Fail(const char* What)
@@ -41,16 +37,6 @@ namespace
 	bool IsInside(uint64_t Offset, uint64_t Length, size_t Size)
 	{
 		return Offset <= Size && Length <= Size - Offset;
-	}
-
-	uint16_t ReadUInt16(const uint8_t* Bytes, uint64_t Offset)
-	{
-		return static_cast<uint16_t>(Bytes[Offset] | (Bytes[Offset + 1] << 8));
-	}
-
-	uint32_t ReadUInt32(const uint8_t* Bytes, uint64_t Offset)
-	{
-		return static_cast<uint32_t>(ReadUInt16(Bytes, Offset)) | (static_cast<uint32_t>(ReadUInt16(Bytes, Offset + 2)) << 16);
 	}
 
 	// The reader's own mapping is what is under test, so the expectation is
@@ -81,10 +67,10 @@ namespace
 
 	void CheckHeaders(const uint8_t* Data, size_t Size, const FPeImage& Image)
 	{
-		Check(IsInside(Image.NtHeadersOffset, 4 + FileHeaderSize, Size), "the NT headers lie outside the file");
+		Check(IsInside(Image.NtHeadersOffset, NtSignatureSize + FileHeaderSize, Size), "the NT headers lie outside the file");
 		Check(ReadUInt32(Data, Image.NtHeadersOffset) == NtSignature, "the NT headers do not start with the signature");
-		Check(Image.Machine == ReadUInt16(Data, Image.NtHeadersOffset + 4), "the machine is not the file's");
-		Check(Image.OptionalHeaderOffset == Image.NtHeadersOffset + 4 + FileHeaderSize, "the optional header is misplaced");
+		Check(Image.Machine == ReadUInt16(Data, Image.NtHeadersOffset + NtSignatureSize + MachineField), "the machine is not the file's");
+		Check(Image.OptionalHeaderOffset == Image.NtHeadersOffset + NtSignatureSize + FileHeaderSize, "the optional header is misplaced");
 		Check(IsInside(Image.OptionalHeaderOffset, 2, Size), "the optional header lies outside the file");
 		const uint16_t Magic = ReadUInt16(Data, Image.OptionalHeaderOffset);
 		Check(Magic == (Image.Is64Bit ? Pe32PlusMagic : Pe32Magic), "the header layout does not match the magic");
@@ -96,13 +82,13 @@ namespace
 		{
 			const FPeSection& Section = Image.Sections[Index];
 			Check(Section.HeaderOffset == Image.SectionTableOffset + Index * SectionHeaderSize, "a section header is misplaced");
-			Check(Section.Name.size() <= 8, "a section name is longer than its field");
+			Check(Section.Name.size() <= SectionNameSize, "a section name is longer than its field");
 			Check(std::memcmp(Section.Name.data(), Data + Section.HeaderOffset, Section.Name.size()) == 0,
 				"a section name is not the file's");
-			Check(Section.VirtualSize == ReadUInt32(Data, Section.HeaderOffset + 8) &&
-					Section.VirtualAddress == ReadUInt32(Data, Section.HeaderOffset + 12) &&
-					Section.RawSize == ReadUInt32(Data, Section.HeaderOffset + 16) &&
-					Section.RawOffset == ReadUInt32(Data, Section.HeaderOffset + 20),
+			Check(Section.VirtualSize == ReadUInt32(Data, Section.HeaderOffset + SectionVirtualSizeField) &&
+					Section.VirtualAddress == ReadUInt32(Data, Section.HeaderOffset + SectionVirtualAddressField) &&
+					Section.RawSize == ReadUInt32(Data, Section.HeaderOffset + SectionRawSizeField) &&
+					Section.RawOffset == ReadUInt32(Data, Section.HeaderOffset + SectionRawOffsetField),
 				"a section's fields are not the file's");
 			Check(IsInside(Section.RawOffset, Section.RawSize, Size), "a section's raw data lies outside the file");
 		}
@@ -262,6 +248,28 @@ static void CheckEditor(const uint8_t* Data, size_t Size, const FPeImage& Image)
 		}
 	}
 	Check(bFound, "the added resource is not in the built file");
+}
+
+// The product's logger runs as it does in the product, so every message the
+// reader and the editor can produce goes through the real formatter. Errors
+// are also echoed to the standard output, and a malformed input logs at least
+// one: at millions of inputs that would be most of the run, so the output is
+// dropped (libFuzzer reports on the standard error).
+extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv)
+{
+	if (std::freopen("/dev/null", "w", stdout) == nullptr)
+	{
+		std::fprintf(stderr, "PeReaderFuzzer: cannot silence the standard output\n");
+		std::abort();
+	}
+	GetLogSink() = [](const std::wstring& TimeStamp, ELogLevel Level, const std::wstring& Message, const std::wstring& Line)
+	{
+		// Every message has text and a category of its own; an empty message
+		// is what the formatter returns when a format and its arguments disagree.
+		Check(!Message.empty(), "a log message failed to format");
+		Check(Line.find(L"] [] ") == std::wstring::npos, "a log message has no category");
+	};
+	return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)

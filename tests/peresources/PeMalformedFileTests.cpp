@@ -1,4 +1,4 @@
-#include "platform/PeResourceReader.h"
+#include "platform/pe/PeResourceReader.h"
 #include "tests/common/LogCapture.h"
 #include "tests/peresources/PeTestImages.h"
 
@@ -9,24 +9,6 @@
 
 namespace
 {
-	void Put32(std::string& Bytes, size_t Offset, uint32_t Value)
-	{
-		for (int Index = 0; Index < 4; ++Index)
-		{
-			Bytes.at(Offset + Index) = static_cast<char>((Value >> (8 * Index)) & 0xFF);
-		}
-	}
-
-	uint32_t Get32(const std::string& Bytes, size_t Offset)
-	{
-		uint32_t Value = 0;
-		for (int Index = 3; Index >= 0; --Index)
-		{
-			Value = (Value << 8) | static_cast<uint8_t>(Bytes.at(Offset + Index));
-		}
-		return Value;
-	}
-
 	// The section holding the resource tree and the file offset of the tree's root.
 	const FPeSection& ResourceSection(const FPeImage& Image, uint32_t& OutRoot)
 	{
@@ -45,7 +27,7 @@ namespace
 	// The file offset of the second field of entry Index of the directory at TreeOffset.
 	uint32_t EntryDataField(uint32_t Root, uint32_t TreeOffset, uint32_t Index)
 	{
-		return Root + TreeOffset + 16 + 8 * Index + 4;
+		return Root + TreeOffset + PeFormat::ResourceDirectorySize + PeFormat::ResourceEntrySize * Index + 4;
 	}
 
 	void ExpectRefused(const std::string& Bytes, const std::string& What)
@@ -70,7 +52,7 @@ TEST(peresources_malformed, EveryCutBeforeTheEndOfWhatIsReadIsRefused)
 		const std::string File = ReadFixture(Name);
 		FPeImage Image;
 		ASSERT_TRUE(ParseExact(File, Image));
-		size_t Needed = Image.SectionTableOffset + 40 * Image.Sections.size();
+		size_t Needed = Image.SectionTableOffset + PeFormat::SectionHeaderSize * Image.Sections.size();
 		for (const FPeSection& Section : Image.Sections)
 		{
 			Needed = std::max<size_t>(Needed, static_cast<size_t>(Section.RawOffset) + Section.RawSize);
@@ -96,46 +78,46 @@ TEST(peresources_malformed, OffsetsOutsideTheFileAndLoopsAreRefused)
 	uint32_t Root = 0;
 	const FPeSection& Section = ResourceSection(Image, Root);
 	// sample's types are 3, 10, 14, 16: the icon directory is the root's first entry.
-	const uint32_t IconDirectory = Get32(File, EntryDataField(Root, 0, 0)) & 0x7FFFFFFF;
-	const uint32_t IconName = Get32(File, EntryDataField(Root, IconDirectory, 0)) & 0x7FFFFFFF;
-	const uint32_t IconDataEntry = Root + Get32(File, EntryDataField(Root, IconName, 0));
+	const uint32_t IconDirectory = GetUInt32(File, EntryDataField(Root, 0, 0)) & 0x7FFFFFFF;
+	const uint32_t IconName = GetUInt32(File, EntryDataField(Root, IconDirectory, 0)) & 0x7FFFFFFF;
+	const uint32_t IconDataEntry = Root + GetUInt32(File, EntryDataField(Root, IconName, 0));
 	const uint32_t IconData = Image.Resources.at(0).Languages.at(0).FileOffset;
 	ASSERT_LT(static_cast<size_t>(Section.RawOffset) + Section.RawSize, File.size());
 	// The group directory (third type) starts with MAINICON, whose name is a string.
-	const uint32_t GroupDirectory = Get32(File, EntryDataField(Root, 0, 2)) & 0x7FFFFFFF;
-	const uint32_t MainIconNameField = Root + GroupDirectory + 16;
-	ASSERT_NE(Get32(File, MainIconNameField) & 0x80000000, 0u);
+	const uint32_t GroupDirectory = GetUInt32(File, EntryDataField(Root, 0, 2)) & 0x7FFFFFFF;
+	const uint32_t MainIconNameField = Root + GroupDirectory + PeFormat::ResourceDirectorySize;
+	ASSERT_NE(GetUInt32(File, MainIconNameField) & 0x80000000, 0u);
 	const uint32_t NtHeaders = Image.NtHeadersOffset;
-	const uint32_t DirectoryCountField = Image.OptionalHeaderOffset + 108;
+	const uint32_t DirectoryCountField = Image.OptionalHeaderOffset + PeFormat::Pe32PlusDirectoryCountField;
 
 	const std::vector<std::pair<std::string, std::function<void(std::string&)>>> Corruptions = {
-		{"NT headers past the end", [&](std::string& B) { Put32(B, 0x3C, static_cast<uint32_t>(B.size())); }},
-		{"NT headers at the very top", [&](std::string& B) { Put32(B, 0x3C, 0xFFFFFFF0); }},
+		{"NT headers past the end", [&](std::string& B) { PutUInt32(B, PeFormat::NewHeaderOffsetField, static_cast<uint32_t>(B.size())); }},
+		{"NT headers at the very top", [&](std::string& B) { PutUInt32(B, PeFormat::NewHeaderOffsetField, 0xFFFFFFF0); }},
 		{"no PE signature", [&](std::string& B) { B[NtHeaders + 1] = 'X'; }},
 		{"unknown optional header", [&](std::string& B) { B[Image.OptionalHeaderOffset] = 0x07; }},
-		{"too many data directories", [&](std::string& B) { Put32(B, DirectoryCountField, 0xFFFFFFFF); }},
-		{"too many sections", [&](std::string& B) { B[NtHeaders + 6] = B[NtHeaders + 7] = static_cast<char>(0xFF); }},
-		{"resource tree outside every section", [&](std::string& B) { Put32(B, Image.ResourceDirectory.HeaderOffset, 0x7FFFFFF0); }},
-		{"section data past the end", [&](std::string& B) { Put32(B, Section.HeaderOffset + 20, 0xFFFFFF00); }},
-		{"section data wrapping around", [&](std::string& B) { Put32(B, Section.HeaderOffset + 16, 0xFFFFFFFF); Put32(B, Section.HeaderOffset + 20, 0x200); }},
-		{"root reached again", [&](std::string& B) { Put32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000); }},
-		{"directory pointing at itself", [&](std::string& B) { Put32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000 | IconDirectory); }},
+		{"too many data directories", [&](std::string& B) { PutUInt32(B, DirectoryCountField, 0xFFFFFFFF); }},
+		{"too many sections", [&](std::string& B) { PutUInt16(B, NtHeaders + PeFormat::NtSignatureSize + PeFormat::NumberOfSectionsField, 0xFFFF); }},
+		{"resource tree outside every section", [&](std::string& B) { PutUInt32(B, Image.ResourceDirectory.HeaderOffset, 0x7FFFFFF0); }},
+		{"section data past the end", [&](std::string& B) { PutUInt32(B, Section.HeaderOffset + PeFormat::SectionRawOffsetField, 0xFFFFFF00); }},
+		{"section data wrapping around", [&](std::string& B) { PutUInt32(B, Section.HeaderOffset + PeFormat::SectionRawSizeField, 0xFFFFFFFF); PutUInt32(B, Section.HeaderOffset + PeFormat::SectionRawOffsetField, 0x200); }},
+		{"root reached again", [&](std::string& B) { PutUInt32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000); }},
+		{"directory pointing at itself", [&](std::string& B) { PutUInt32(B, EntryDataField(Root, IconDirectory, 0), 0x80000000 | IconDirectory); }},
 		// Not a loop, but shared directories would let a small file list
 		// names without end.
-		{"two types sharing one directory", [&](std::string& B) { Put32(B, EntryDataField(Root, 0, 1), 0x80000000 | IconDirectory); }},
-		{"subdirectory outside the file", [&](std::string& B) { Put32(B, EntryDataField(Root, 0, 0), 0xFFFFFFFF); }},
-		{"too many entries", [&](std::string& B) { B[Root + 14] = B[Root + 15] = static_cast<char>(0xFF); }},
-		{"language level holding a directory", [&](std::string& B) { Put32(B, EntryDataField(Root, IconName, 0), 0x80000000 | IconName); }},
-		{"name string outside the file", [&](std::string& B) { Put32(B, MainIconNameField, 0xFFFFFFFF); }},
+		{"two types sharing one directory", [&](std::string& B) { PutUInt32(B, EntryDataField(Root, 0, 1), 0x80000000 | IconDirectory); }},
+		{"subdirectory outside the file", [&](std::string& B) { PutUInt32(B, EntryDataField(Root, 0, 0), 0xFFFFFFFF); }},
+		{"too many entries", [&](std::string& B) { PutUInt16(B, Root + PeFormat::IdEntryCountField, 0xFFFF); }},
+		{"language level holding a directory", [&](std::string& B) { PutUInt32(B, EntryDataField(Root, IconName, 0), 0x80000000 | IconName); }},
+		{"name string outside the file", [&](std::string& B) { PutUInt32(B, MainIconNameField, 0xFFFFFFFF); }},
 		// Inside the file (the certificate table follows), but not inside the section.
-		{"name longer than the file", [&](std::string& B) { B[Root + (Get32(B, MainIconNameField) & 0x7FFFFFFF)] = B[Root + (Get32(B, MainIconNameField) & 0x7FFFFFFF) + 1] = static_cast<char>(0xFF); }},
-		{"data running past its section", [&](std::string& B) { Put32(B, IconDataEntry + 4, Section.RawOffset + Section.RawSize - IconData + 8); }},
-		{"data outside the file", [&](std::string& B) { Put32(B, IconDataEntry, 0xFFFFFFF0); }},
-		{"data size wrapping around", [&](std::string& B) { Put32(B, IconDataEntry + 4, 0xFFFFFFFF); }},
-		{"certificate table past the end", [&](std::string& B) { Put32(B, Image.CertificateDirectory.HeaderOffset + 4, Image.CertificateDirectory.Size + 8); }},
-		{"certificate table not aligned", [&](std::string& B) { Put32(B, Image.CertificateDirectory.HeaderOffset, Image.CertificateDirectory.Address + 4); }},
-		{"certificate entry of length 0", [&](std::string& B) { Put32(B, Image.CertificateDirectory.Address, 0); }},
-		{"certificate entry longer than the table", [&](std::string& B) { Put32(B, Image.CertificateDirectory.Address, Image.CertificateDirectory.Size + 1); }},
+		{"name longer than the file", [&](std::string& B) { B[Root + (GetUInt32(B, MainIconNameField) & 0x7FFFFFFF)] = B[Root + (GetUInt32(B, MainIconNameField) & 0x7FFFFFFF) + 1] = static_cast<char>(0xFF); }},
+		{"data running past its section", [&](std::string& B) { PutUInt32(B, IconDataEntry + 4, Section.RawOffset + Section.RawSize - IconData + 8); }},
+		{"data outside the file", [&](std::string& B) { PutUInt32(B, IconDataEntry, 0xFFFFFFF0); }},
+		{"data size wrapping around", [&](std::string& B) { PutUInt32(B, IconDataEntry + 4, 0xFFFFFFFF); }},
+		{"certificate table past the end", [&](std::string& B) { PutUInt32(B, Image.CertificateDirectory.HeaderOffset + 4, Image.CertificateDirectory.Size + 8); }},
+		{"certificate table not aligned", [&](std::string& B) { PutUInt32(B, Image.CertificateDirectory.HeaderOffset, Image.CertificateDirectory.Address + 4); }},
+		{"certificate entry of length 0", [&](std::string& B) { PutUInt32(B, Image.CertificateDirectory.Address, 0); }},
+		{"certificate entry longer than the table", [&](std::string& B) { PutUInt32(B, Image.CertificateDirectory.Address, Image.CertificateDirectory.Size + 1); }},
 	};
 	for (const auto& [What, Corrupt] : Corruptions)
 	{
@@ -163,7 +145,7 @@ TEST(peresources_malformed, ChangedHeaderAndDirectoryBytesNeverLeadOutsideTheFil
 		}
 	}
 	std::vector<size_t> Offsets;
-	for (size_t Offset = 0; Offset < Image.SectionTableOffset + 40 * Image.Sections.size(); ++Offset)
+	for (size_t Offset = 0; Offset < Image.SectionTableOffset + PeFormat::SectionHeaderSize * Image.Sections.size(); ++Offset)
 	{
 		Offsets.push_back(Offset);
 	}

@@ -1,4 +1,4 @@
-#include "platform/PeResourceEditor.h"
+#include "platform/pe/PeResourceEditor.h"
 #include "tests/common/LogCapture.h"
 #include "tests/peresources/PeTestImages.h"
 
@@ -50,27 +50,9 @@ namespace
 		return Editor.TryLoad(reinterpret_cast<const uint8_t*>(File.data()), File.size());
 	}
 
-	uint32_t ReadUInt32(const std::string& Bytes, size_t Offset)
-	{
-		uint32_t Value = 0;
-		for (int Index = 3; Index >= 0; --Index)
-		{
-			Value = (Value << 8) | static_cast<uint8_t>(Bytes[Offset + Index]);
-		}
-		return Value;
-	}
-
-	void WriteUInt32(std::string& Bytes, size_t Offset, uint32_t Value)
-	{
-		for (int Index = 0; Index < 4; ++Index)
-		{
-			Bytes[Offset + Index] = static_cast<char>(Value >> (8 * Index));
-		}
-	}
-
 	uint32_t CheckSumOffset(const FPeImage& Image)
 	{
-		return Image.OptionalHeaderOffset + 64;
+		return Image.OptionalHeaderOffset + PeFormat::CheckSumField;
 	}
 
 	// The copy the configure tool makes: the target's icons, groups and
@@ -136,7 +118,7 @@ TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResourc
 		EXPECT_EQ(Last.RawOffset % New.FileAlignment, 0u);
 		EXPECT_EQ(Last.RawSize % New.FileAlignment, 0u);
 		EXPECT_EQ(Last.VirtualAddress % New.SectionAlignment, 0u);
-		const uint32_t SizeOfImage = ReadUInt32(After, New.OptionalHeaderOffset + 56);
+		const uint32_t SizeOfImage = GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfImageField);
 		EXPECT_EQ(SizeOfImage, (Last.VirtualAddress + Last.VirtualSize + New.SectionAlignment - 1) / New.SectionAlignment * New.SectionAlignment);
 		EXPECT_EQ(After.size(), static_cast<size_t>(Last.RawOffset) + Last.RawSize);
 		// What the other sections hold is where it was, byte for byte.
@@ -150,8 +132,8 @@ TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResourc
 				EXPECT_EQ(New.Sections[Index].VirtualAddress, Section.VirtualAddress);
 			}
 		}
-		const uint32_t InitializedBefore = ReadUInt32(Before, Old.OptionalHeaderOffset + 8);
-		const uint32_t InitializedAfter = ReadUInt32(After, New.OptionalHeaderOffset + 8);
+		const uint32_t InitializedBefore = GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField);
+		const uint32_t InitializedAfter = GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField);
 		const uint32_t OldResourceRaw = bNewSection ? 0 : Old.Sections.back().RawSize;
 		EXPECT_EQ(InitializedAfter, InitializedBefore + Last.RawSize - OldResourceRaw);
 
@@ -221,7 +203,7 @@ TEST(peresources_editor, AppendedDataAndTheCertificateTableMoveWithTheFileAndThe
 	std::string Before = ReadFixture("sections64.dll") + Appended;
 	FPeImage Old;
 	ASSERT_TRUE(ParseExact(Before, Old));
-	WriteUInt32(Before, CheckSumOffset(Old), 1); // claims a checksum, which must then be right
+	PutUInt32(Before, CheckSumOffset(Old), 1); // claims a checksum, which must then be right
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Before));
@@ -232,7 +214,7 @@ TEST(peresources_editor, AppendedDataAndTheCertificateTableMoveWithTheFileAndThe
 	const std::string After = Text(Built);
 	ASSERT_GT(After.size(), Before.size());
 	EXPECT_EQ(After.substr(After.size() - Appended.size()), Appended);
-	const uint32_t CheckSum = ReadUInt32(After, CheckSumOffset(Old));
+	const uint32_t CheckSum = GetUInt32(After, CheckSumOffset(Old));
 	EXPECT_NE(CheckSum, 0u);
 	EXPECT_EQ(CheckSum, FPeResourceEditor::ComputeCheckSum(Built.data(), Built.size(), CheckSumOffset(Old)));
 
@@ -271,7 +253,7 @@ TEST(peresources_editor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
 	ASSERT_EQ(static_cast<size_t>(SignedImage.CertificateDirectory.Address) + SignedImage.CertificateDirectory.Size, Signed.size());
 	const std::string Second("\x10\0\0\0\0\x02\x02\0secondXY", 16);
 	Signed += Second;
-	WriteUInt32(Signed, SignedImage.CertificateDirectory.HeaderOffset + 4, SignedImage.CertificateDirectory.Size + 16);
+	PutUInt32(Signed, SignedImage.CertificateDirectory.HeaderOffset + 4, SignedImage.CertificateDirectory.Size + 16);
 	const FPeCertificate First = SignedImage.Certificates[0];
 
 	FPeResourceEditor Editor;
@@ -299,10 +281,10 @@ TEST(peresources_editor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
 	EXPECT_EQ(Unsigned.CertificateDirectory.Size, 0u);
 	// Back to the file as it was before signing, but for the checksum the signing tool left behind.
 	EXPECT_EQ(Built.size(), First.FileOffset);
-	EXPECT_EQ(ReadUInt32(Text(Built), CheckSumOffset(Unsigned)),
+	EXPECT_EQ(GetUInt32(Text(Built), CheckSumOffset(Unsigned)),
 		FPeResourceEditor::ComputeCheckSum(Built.data(), Built.size(), CheckSumOffset(Unsigned)));
 	std::string WithoutCheckSum = Text(Built);
-	WriteUInt32(WithoutCheckSum, CheckSumOffset(Unsigned), 0);
+	PutUInt32(WithoutCheckSum, CheckSumOffset(Unsigned), 0);
 	const std::string Original = ReadFixture("sample64.dll");
 	EXPECT_EQ(WithoutCheckSum.substr(0, Original.size()), Original);
 }
@@ -333,7 +315,7 @@ TEST(peresources_editor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	// here a new section could not sit at the same place in both.
 	std::string Unpaged = ReadFixture("sections64.dll");
 	ASSERT_TRUE(ParseExact(Unpaged, Image));
-	WriteUInt32(Unpaged, Image.OptionalHeaderOffset + 32, 0x200);
+	PutUInt32(Unpaged, Image.OptionalHeaderOffset + PeFormat::SectionAlignmentField, 0x200);
 	ASSERT_TRUE(TryLoad(Editor, Unpaged));
 	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
 	Capture.Clear();
@@ -346,9 +328,11 @@ TEST(peresources_editor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	// overwritten by the new resources.
 	std::string Inside = ReadFixture("sample64.dll");
 	ASSERT_TRUE(ParseExact(Inside, Image));
-	WriteUInt32(Inside, Image.OptionalHeaderOffset + 112 + 4 * 8, Image.Sections[0].RawOffset);
-	WriteUInt32(Inside, Image.OptionalHeaderOffset + 112 + 4 * 8 + 4, 16);
-	WriteUInt32(Inside, Image.Sections[0].RawOffset, 16);
+	const uint32_t CertificateEntry = Image.OptionalHeaderOffset + PeFormat::Pe32PlusDirectoryCountField + 4 +
+		PeFormat::CertificateDirectoryIndex * PeFormat::DataDirectoryEntrySize;
+	PutUInt32(Inside, CertificateEntry, Image.Sections[0].RawOffset);
+	PutUInt32(Inside, CertificateEntry + 4, 16);
+	PutUInt32(Inside, Image.Sections[0].RawOffset, 16);
 	Capture.Clear();
 	ASSERT_TRUE(TryLoad(Editor, Inside)) << Capture.Dump();
 	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});

@@ -1,4 +1,4 @@
-#include "platform/PeResourceReader.h"
+#include "platform/pe/PeResourceReader.h"
 #include "tests/common/LogCapture.h"
 #include "tests/peresources/PeTestImages.h"
 

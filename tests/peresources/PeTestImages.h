@@ -1,12 +1,14 @@
 #pragma once
 
-#include "platform/PeResourceReader.h"
+#include "platform/pe/PeResourceReader.h"
+#include "tests/resources/PeTestFiles.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// The PE files made for these tests by windres and lld-link (make-fixtures.sh).
+// The PE files made for these tests by windres and lld-link (make-fixtures.sh);
+// their bytes are read and changed with the helpers of PeTestFiles.h.
 std::string ReadFixture(const std::string& Name);
 
 // Parses from a buffer of exactly the file's size, so that a read past the

@@ -1,4 +1,4 @@
-#include "platform/PeHeaders.h"
+#include "platform/pe/PeHeaders.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/TestBootstrapper.h"
 #include "tests/common/TestFiles.h"

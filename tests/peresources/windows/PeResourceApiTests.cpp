@@ -1,5 +1,5 @@
-#include "platform/PeResourceEditor.h"
-#include "platform/PeResourceReader.h"
+#include "platform/pe/PeResourceEditor.h"
+#include "platform/pe/PeResourceReader.h"
 #include "tests/common/TestFiles.h"
 #include "tests/peresources/PeTestImages.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PeResourceReader.h"
+#include "platform/pe/PeResourceReader.h"
 
 #include <cstddef>
 #include <cstdint>

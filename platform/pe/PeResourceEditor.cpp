@@ -1,10 +1,13 @@
-#include "platform/PeResourceEditor.h"
+#include "platform/pe/PeResourceEditor.h"
 
 #include "app/Log.h"
+#include "platform/pe/PeFormat.h"
 
 #include <algorithm>
 #include <new>
 #include <string>
+
+using namespace PeFormat;
 
 namespace
 {
@@ -12,49 +15,14 @@ namespace
 	constexpr const wchar_t* BuildCategory = L"PeResourceEditor::TryBuild";
 	constexpr const wchar_t* CertificateCategory = L"PeResourceEditor::TryRemoveCertificate";
 
-	constexpr uint32_t SectionHeaderSize = 40;
-	constexpr uint32_t NumberOfSectionsField = 6;       // from the NT signature
-	constexpr uint32_t SymbolTablePointerField = 12;    // from the NT signature
-	constexpr uint32_t SizeOfInitializedDataField = 8;  // in the optional header
-	constexpr uint32_t SizeOfImageField = 56;
-	constexpr uint32_t CheckSumField = 64;
-	constexpr uint32_t ResourceDirectoryIndex = 2;
-	constexpr uint32_t CertificateDirectoryIndex = 4;
-	// IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ, as linkers mark .rsrc.
-	constexpr uint32_t ResourceSectionCharacteristics = 0x40000040;
+	// As linkers mark .rsrc.
+	constexpr uint32_t ResourceSectionCharacteristics = SectionInitializedDataFlag | SectionReadableFlag;
 	constexpr char ResourceSectionName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
 
-	constexpr uint32_t DirectoryHeaderSize = 16;
-	constexpr uint32_t DirectoryEntrySize = 8;
-	constexpr uint32_t DataEntrySize = 16;
-	constexpr uint32_t HighBit = 0x80000000u;
 	// Resource data and the certificate table's entries start on 8-byte boundaries.
 	constexpr uint32_t DataAlignment = 8;
 	constexpr uint64_t MaximumSectionAlignment = 1ull << 28;
-	// The format's own limit; a larger one would only pad the file with zeros.
-	constexpr uint64_t MaximumFileAlignment = 0x10000;
-	constexpr uint32_t MaximumSectionCount = 0xFFFF;
 	constexpr uint64_t PageSize = 0x1000;
-
-	uint32_t ReadUInt32(const std::vector<uint8_t>& Bytes, size_t Offset)
-	{
-		return static_cast<uint32_t>(Bytes[Offset]) | (static_cast<uint32_t>(Bytes[Offset + 1]) << 8) |
-			(static_cast<uint32_t>(Bytes[Offset + 2]) << 16) | (static_cast<uint32_t>(Bytes[Offset + 3]) << 24);
-	}
-
-	void WriteUInt16(std::vector<uint8_t>& Bytes, size_t Offset, uint16_t Value)
-	{
-		Bytes[Offset] = static_cast<uint8_t>(Value);
-		Bytes[Offset + 1] = static_cast<uint8_t>(Value >> 8);
-	}
-
-	void WriteUInt32(std::vector<uint8_t>& Bytes, size_t Offset, uint32_t Value)
-	{
-		for (int Index = 0; Index < 4; ++Index)
-		{
-			Bytes[Offset + Index] = static_cast<uint8_t>(Value >> (8 * Index));
-		}
-	}
 
 	uint64_t AlignUp(uint64_t Value, uint64_t Alignment)
 	{
@@ -270,12 +238,13 @@ bool FPeResourceEditor::TryRemoveCertificate(size_t Index)
 		std::vector<uint8_t> NewFile(File);
 		NewFile.erase(NewFile.begin() + Start, NewFile.begin() + static_cast<ptrdiff_t>(End));
 		const uint32_t NewSize = Directory.Size - Removed;
-		WriteUInt32(NewFile, Directory.HeaderOffset, NewSize == 0 ? 0 : Directory.Address);
-		WriteUInt32(NewFile, Directory.HeaderOffset + 4, NewSize);
+		WriteUInt32(NewFile.data(), Directory.HeaderOffset, NewSize == 0 ? 0 : Directory.Address);
+		WriteUInt32(NewFile.data(), Directory.HeaderOffset + 4, NewSize);
 		// A symbol table behind the removed entry moves up with everything else.
 		if (Image.SymbolTableOffset >= End)
 		{
-			WriteUInt32(NewFile, Image.NtHeadersOffset + SymbolTablePointerField, Image.SymbolTableOffset - Removed);
+			WriteUInt32(NewFile.data(), Image.NtHeadersOffset + NtSignatureSize + SymbolTablePointerField,
+				Image.SymbolTableOffset - Removed);
 		}
 
 		FPeImage NewImage;
@@ -424,7 +393,7 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 	// Layout: every directory table (root, then the types' name tables, then
 	// the names' language tables), the name strings, the data entries, and
 	// the data, each block aligned.
-	uint64_t DirectoriesSize = DirectoryHeaderSize + DirectoryEntrySize * Resources.size();
+	uint64_t DirectoriesSize = ResourceDirectorySize + ResourceEntrySize * Resources.size();
 	uint64_t StringsSize = 0;
 	uint64_t LanguageCount = 0;
 	uint64_t DataSize = 0;
@@ -451,11 +420,11 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 	for (const auto& [Type, Names] : Resources)
 	{
 		bFits = AddString(Type) && bFits;
-		DirectoriesSize += DirectoryHeaderSize + DirectoryEntrySize * Names.size();
+		DirectoriesSize += ResourceDirectorySize + ResourceEntrySize * Names.size();
 		for (const auto& [Name, Languages] : Names)
 		{
 			bFits = AddString(Name) && bFits;
-			DirectoriesSize += DirectoryHeaderSize + DirectoryEntrySize * Languages.size();
+			DirectoriesSize += ResourceDirectorySize + ResourceEntrySize * Languages.size();
 			bFits = bFits && Languages.size() <= 0xFFFF;
 			for (const auto& [Language, Version] : Languages)
 			{
@@ -467,7 +436,7 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 	}
 	const uint64_t StringsStart = DirectoriesSize;
 	const uint64_t DataEntriesStart = AlignUp(StringsStart + StringsSize, DataAlignment);
-	const uint64_t DataStart = AlignUp(DataEntriesStart + DataEntrySize * LanguageCount, DataAlignment);
+	const uint64_t DataStart = AlignUp(DataEntriesStart + ResourceDataEntrySize * LanguageCount, DataAlignment);
 	const uint64_t TotalSize = DataStart + DataSize;
 	if (!bFits || Resources.size() > 0xFFFF || TotalSize + SectionRva > 0x7FFFFFFFull)
 	{
@@ -486,22 +455,22 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 		uint64_t Named = 0;
 		uint64_t Numbered = 0;
 		CountEntries(Map, Named, Numbered);
-		WriteUInt16(Section, Offset + 12, static_cast<uint16_t>(Named));
-		WriteUInt16(Section, Offset + 14, static_cast<uint16_t>(Numbered));
+		WriteUInt16(Section.data(), Offset + NamedEntryCountField, static_cast<uint16_t>(Named));
+		WriteUInt16(Section.data(), Offset + IdEntryCountField, static_cast<uint16_t>(Numbered));
 	};
 	const auto WriteEntryName = [&](uint32_t EntryOffset, const FPeResourceId& Id)
 	{
 		if (!Id.IsNamed())
 		{
-			WriteUInt32(Section, EntryOffset, Id.Id);
+			WriteUInt32(Section.data(), EntryOffset, Id.Id);
 			return;
 		}
 		const std::u16string Text = ToUtf16(Id.Name);
-		WriteUInt32(Section, EntryOffset, HighBit | NextString);
-		WriteUInt16(Section, NextString, static_cast<uint16_t>(Text.size()));
+		WriteUInt32(Section.data(), EntryOffset, HighBit | NextString);
+		WriteUInt16(Section.data(), NextString, static_cast<uint16_t>(Text.size()));
 		for (size_t Index = 0; Index < Text.size(); ++Index)
 		{
-			WriteUInt16(Section, NextString + 2 + 2 * Index, static_cast<uint16_t>(Text[Index]));
+			WriteUInt16(Section.data(), NextString + 2 + 2 * Index, static_cast<uint16_t>(Text[Index]));
 		}
 		NextString += static_cast<uint32_t>(2 + 2 * Text.size());
 	};
@@ -509,12 +478,12 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 	// Directory offsets are handed out level by level, so that each level's
 	// tables sit together as the loader's own tools lay them out.
 	const uint32_t Root = NextDirectory;
-	NextDirectory += static_cast<uint32_t>(DirectoryHeaderSize + DirectoryEntrySize * Resources.size());
+	NextDirectory += static_cast<uint32_t>(ResourceDirectorySize + ResourceEntrySize * Resources.size());
 	std::vector<uint32_t> NameTables;
 	for (const auto& [Type, Names] : Resources)
 	{
 		NameTables.push_back(NextDirectory);
-		NextDirectory += static_cast<uint32_t>(DirectoryHeaderSize + DirectoryEntrySize * Names.size());
+		NextDirectory += static_cast<uint32_t>(ResourceDirectorySize + ResourceEntrySize * Names.size());
 	}
 	std::vector<uint32_t> LanguageTables;
 	for (const auto& [Type, Names] : Resources)
@@ -522,7 +491,7 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 		for (const auto& [Name, Languages] : Names)
 		{
 			LanguageTables.push_back(NextDirectory);
-			NextDirectory += static_cast<uint32_t>(DirectoryHeaderSize + DirectoryEntrySize * Languages.size());
+			NextDirectory += static_cast<uint32_t>(ResourceDirectorySize + ResourceEntrySize * Languages.size());
 		}
 	}
 
@@ -531,32 +500,32 @@ bool FPeResourceEditor::TryBuildResourceSection(uint32_t SectionRva, std::vector
 	size_t NameIndex = 0;
 	for (const auto& [Type, Names] : Resources)
 	{
-		const uint32_t TypeEntry = Root + DirectoryHeaderSize + DirectoryEntrySize * static_cast<uint32_t>(TypeIndex);
+		const uint32_t TypeEntry = Root + ResourceDirectorySize + ResourceEntrySize * static_cast<uint32_t>(TypeIndex);
 		const uint32_t NameTable = NameTables[TypeIndex++];
 		WriteEntryName(TypeEntry, Type);
-		WriteUInt32(Section, TypeEntry + 4, HighBit | NameTable);
+		WriteUInt32(Section.data(), TypeEntry + 4, HighBit | NameTable);
 		WriteDirectoryHeader(NameTable, Names);
 		uint32_t NameSlot = 0;
 		for (const auto& [Name, Languages] : Names)
 		{
-			const uint32_t NameEntry = NameTable + DirectoryHeaderSize + DirectoryEntrySize * NameSlot++;
+			const uint32_t NameEntry = NameTable + ResourceDirectorySize + ResourceEntrySize * NameSlot++;
 			const uint32_t LanguageTable = LanguageTables[NameIndex++];
 			WriteEntryName(NameEntry, Name);
-			WriteUInt32(Section, NameEntry + 4, HighBit | LanguageTable);
+			WriteUInt32(Section.data(), NameEntry + 4, HighBit | LanguageTable);
 			WriteDirectoryHeader(LanguageTable, Languages);
 			uint32_t LanguageSlot = 0;
 			for (const auto& [Language, Version] : Languages)
 			{
-				const uint32_t LanguageEntry = LanguageTable + DirectoryHeaderSize + DirectoryEntrySize * LanguageSlot++;
-				WriteUInt32(Section, LanguageEntry, Language);
-				WriteUInt32(Section, LanguageEntry + 4, NextDataEntry);
+				const uint32_t LanguageEntry = LanguageTable + ResourceDirectorySize + ResourceEntrySize * LanguageSlot++;
+				WriteUInt32(Section.data(), LanguageEntry, Language);
+				WriteUInt32(Section.data(), LanguageEntry + 4, NextDataEntry);
 				NextData = static_cast<uint32_t>(AlignUp(NextData, DataAlignment));
-				WriteUInt32(Section, NextDataEntry, SectionRva + NextData);
-				WriteUInt32(Section, NextDataEntry + 4, static_cast<uint32_t>(Version.Bytes.size()));
-				WriteUInt32(Section, NextDataEntry + 8, Version.CodePage);
+				WriteUInt32(Section.data(), NextDataEntry, SectionRva + NextData);
+				WriteUInt32(Section.data(), NextDataEntry + 4, static_cast<uint32_t>(Version.Bytes.size()));
+				WriteUInt32(Section.data(), NextDataEntry + 8, Version.CodePage);
 				std::copy(Version.Bytes.begin(), Version.Bytes.end(), Section.begin() + NextData);
 				NextData += static_cast<uint32_t>(Version.Bytes.size());
-				NextDataEntry += DataEntrySize;
+				NextDataEntry += ResourceDataEntrySize;
 			}
 		}
 	}
@@ -599,34 +568,35 @@ bool FPeResourceEditor::TryLayOutFile(const FSectionPlan& Plan, const std::vecto
 	else
 	{
 		std::copy(std::begin(ResourceSectionName), std::end(ResourceSectionName), Bytes.begin() + Entry);
-		WriteUInt32(Bytes, Entry + 12, Plan.Rva);
-		WriteUInt32(Bytes, Entry + 20, Plan.RawOffset);
-		WriteUInt32(Bytes, Entry + 36, ResourceSectionCharacteristics);
-		WriteUInt16(Bytes, Image.NtHeadersOffset + NumberOfSectionsField, static_cast<uint16_t>(Image.Sections.size() + 1));
+		WriteUInt32(Bytes.data(), Entry + SectionVirtualAddressField, Plan.Rva);
+		WriteUInt32(Bytes.data(), Entry + SectionRawOffsetField, Plan.RawOffset);
+		WriteUInt32(Bytes.data(), Entry + SectionCharacteristicsField, ResourceSectionCharacteristics);
+		WriteUInt16(Bytes.data(), Image.NtHeadersOffset + NtSignatureSize + NumberOfSectionsField,
+			static_cast<uint16_t>(Image.Sections.size() + 1));
 	}
-	WriteUInt32(Bytes, Entry + 8, static_cast<uint32_t>(Section.size()));
-	WriteUInt32(Bytes, Entry + 16, static_cast<uint32_t>(RawSize));
+	WriteUInt32(Bytes.data(), Entry + SectionVirtualSizeField, static_cast<uint32_t>(Section.size()));
+	WriteUInt32(Bytes.data(), Entry + SectionRawSizeField, static_cast<uint32_t>(RawSize));
 
 	const FPeDataDirectory& ResourceDirectory = Image.Directories[ResourceDirectoryIndex];
-	WriteUInt32(Bytes, ResourceDirectory.HeaderOffset, Plan.Rva);
-	WriteUInt32(Bytes, ResourceDirectory.HeaderOffset + 4, static_cast<uint32_t>(Section.size()));
+	WriteUInt32(Bytes.data(), ResourceDirectory.HeaderOffset, Plan.Rva);
+	WriteUInt32(Bytes.data(), ResourceDirectory.HeaderOffset + 4, static_cast<uint32_t>(Section.size()));
 
 	const uint32_t OptionalHeader = Image.OptionalHeaderOffset;
-	WriteUInt32(Bytes, OptionalHeader + SizeOfImageField,
+	WriteUInt32(Bytes.data(), OptionalHeader + SizeOfImageField,
 		static_cast<uint32_t>(AlignUp(Plan.Rva + std::max<uint64_t>(Section.size(), 1), Image.SectionAlignment)));
-	const uint64_t InitializedData = ReadUInt32(Bytes, OptionalHeader + SizeOfInitializedDataField);
+	const uint64_t InitializedData = ReadUInt32(Bytes.data(), OptionalHeader + SizeOfInitializedDataField);
 	const uint64_t NewInitializedData = InitializedData + RawSize > OldRawSize ? InitializedData + RawSize - OldRawSize : 0;
-	WriteUInt32(Bytes, OptionalHeader + SizeOfInitializedDataField,
+	WriteUInt32(Bytes.data(), OptionalHeader + SizeOfInitializedDataField,
 		static_cast<uint32_t>(std::min<uint64_t>(NewInitializedData, 0xFFFFFFFFull)));
 
 	if (Image.CertificateDirectory.Address != 0)
 	{
-		WriteUInt32(Bytes, Image.CertificateDirectory.HeaderOffset,
+		WriteUInt32(Bytes.data(), Image.CertificateDirectory.HeaderOffset,
 			static_cast<uint32_t>(Image.CertificateDirectory.Address + Shift));
 	}
 	if (Image.SymbolTableOffset != 0 && Image.SymbolTableOffset >= Plan.EndOfSections)
 	{
-		WriteUInt32(Bytes, Image.NtHeadersOffset + SymbolTablePointerField,
+		WriteUInt32(Bytes.data(), Image.NtHeadersOffset + NtSignatureSize + SymbolTablePointerField,
 			static_cast<uint32_t>(Image.SymbolTableOffset + Shift));
 	}
 	OutBytes = std::move(Bytes);
@@ -689,7 +659,7 @@ bool FPeResourceEditor::TryBuild(std::vector<uint8_t>& OutBytes) const
 		if (Image.CheckSum != 0)
 		{
 			const uint32_t CheckSumOffset = Image.OptionalHeaderOffset + CheckSumField;
-			WriteUInt32(Bytes, CheckSumOffset, ComputeCheckSum(Bytes.data(), Bytes.size(), CheckSumOffset));
+			WriteUInt32(Bytes.data(), CheckSumOffset, ComputeCheckSum(Bytes.data(), Bytes.size(), CheckSumOffset));
 		}
 		if (!IsReadBackSound(Bytes))
 		{

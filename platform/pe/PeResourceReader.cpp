@@ -1,58 +1,21 @@
-#include "platform/PeResourceReader.h"
+#include "platform/pe/PeResourceReader.h"
 
 #include "app/Log.h"
-#include "platform/PeHeaders.h"
+#include "platform/pe/PeFormat.h"
+#include "platform/pe/PeHeaders.h"
 
 #include <new>
 #include <set>
+
+using namespace PeFormat;
 
 namespace
 {
 	constexpr const wchar_t* ParseCategory = L"PeResourceReader::TryParsePeImage";
 	constexpr const wchar_t* ReadCategory = L"PeResourceReader::TryReadResources";
 
-	constexpr uint16_t DosSignature = 0x5A4D;          // "MZ"
-	constexpr uint32_t NewHeaderOffsetField = 0x3C;    // e_lfanew
-	constexpr uint32_t NtSignature = 0x00004550;       // "PE\0\0"
-	constexpr uint32_t FileHeaderSize = 20;
-	constexpr uint32_t NumberOfSectionsField = 2;      // in the file header
-	constexpr uint32_t SizeOfOptionalHeaderField = 16; // in the file header
-	constexpr uint32_t SymbolTablePointerField = 8;    // in the file header
-	constexpr uint16_t Pe32Magic = 0x010B;
-	// In the optional header, the same in both layouts.
-	constexpr uint32_t SectionAlignmentField = 32;
-	constexpr uint32_t FileAlignmentField = 36;
-	constexpr uint32_t SizeOfHeadersField = 60;
-	constexpr uint32_t CheckSumField = 64;
-	constexpr uint16_t Pe32PlusMagic = 0x020B;
-	// Where NumberOfRvaAndSizes and the data directories start in the optional header.
-	constexpr uint32_t Pe32DirectoryCountField = 92;
-	constexpr uint32_t Pe32PlusDirectoryCountField = 108;
-	constexpr uint32_t DataDirectoryEntrySize = 8;
-	constexpr uint32_t ResourceDirectoryIndex = 2;
-	constexpr uint32_t CertificateDirectoryIndex = 4;
-	constexpr uint32_t SectionHeaderSize = 40;
-
-	constexpr uint32_t ResourceDirectorySize = 16;
-	constexpr uint32_t ResourceEntrySize = 8;
-	constexpr uint32_t ResourceDataEntrySize = 16;
-	constexpr uint32_t HighBit = 0x80000000u;
 	// Type, name and language: a directory below the language level is not a resource.
 	constexpr int ResourceLevels = 3;
-
-	constexpr uint32_t CertificateHeaderSize = 8;
-	constexpr uint32_t CertificateAlignment = 8;
-
-	uint16_t ReadUInt16(const uint8_t* Bytes, uint64_t Offset)
-	{
-		return static_cast<uint16_t>(Bytes[Offset] | (Bytes[Offset + 1] << 8));
-	}
-
-	uint32_t ReadUInt32(const uint8_t* Bytes, uint64_t Offset)
-	{
-		return static_cast<uint32_t>(Bytes[Offset]) | (static_cast<uint32_t>(Bytes[Offset + 1]) << 8) |
-			(static_cast<uint32_t>(Bytes[Offset + 2]) << 16) | (static_cast<uint32_t>(Bytes[Offset + 3]) << 24);
-	}
 
 	// 64-bit arithmetic on 32-bit file values cannot overflow, so one comparison
 	// says whether the range lies inside the buffer.
@@ -183,7 +146,8 @@ namespace
 			{
 				return false;
 			}
-			const uint32_t EntryCount = static_cast<uint32_t>(ReadUInt16(Bytes, HeaderOffset + 12)) + ReadUInt16(Bytes, HeaderOffset + 14);
+			const uint32_t EntryCount = static_cast<uint32_t>(ReadUInt16(Bytes, HeaderOffset + NamedEntryCountField)) +
+				ReadUInt16(Bytes, HeaderOffset + IdEntryCountField);
 			uint32_t EntriesOffset = 0;
 			if (!TryMapTreeOffset(TreeOffset + ResourceDirectorySize, EntryCount * ResourceEntrySize, EntriesOffset))
 			{
@@ -312,14 +276,14 @@ namespace
 		}
 		const uint16_t DosMagic = ReadUInt16(Bytes, 0);
 		const uint32_t NtOffset = ReadUInt32(Bytes, NewHeaderOffsetField);
-		if (DosMagic != DosSignature || !IsInside(NtOffset, 4 + FileHeaderSize, Size) || ReadUInt32(Bytes, NtOffset) != NtSignature)
+		if (DosMagic != DosSignature || !IsInside(NtOffset, NtSignatureSize + FileHeaderSize, Size) || ReadUInt32(Bytes, NtOffset) != NtSignature)
 		{
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the file has no PE headers");
 			return false;
 		}
 		Image.NtHeadersOffset = NtOffset;
-		const uint64_t FileHeader = NtOffset + 4ull;
-		Image.Machine = ReadUInt16(Bytes, FileHeader);
+		const uint64_t FileHeader = static_cast<uint64_t>(NtOffset) + NtSignatureSize;
+		Image.Machine = ReadUInt16(Bytes, FileHeader + MachineField);
 		Image.SymbolTableOffset = ReadUInt32(Bytes, FileHeader + SymbolTablePointerField);
 		const uint32_t SectionCount = ReadUInt16(Bytes, FileHeader + NumberOfSectionsField);
 		const uint32_t OptionalHeaderSize = ReadUInt16(Bytes, FileHeader + SizeOfOptionalHeaderField);
@@ -388,15 +352,15 @@ namespace
 		{
 			const uint64_t Header = SectionTable + static_cast<uint64_t>(Index) * SectionHeaderSize;
 			FPeSection Section;
-			for (uint32_t Character = 0; Character < 8 && Bytes[Header + Character] != 0; ++Character)
+			for (uint32_t Character = 0; Character < SectionNameSize && Bytes[Header + Character] != 0; ++Character)
 			{
 				Section.Name.push_back(static_cast<char>(Bytes[Header + Character]));
 			}
-			Section.VirtualSize = ReadUInt32(Bytes, Header + 8);
-			Section.VirtualAddress = ReadUInt32(Bytes, Header + 12);
-			Section.RawSize = ReadUInt32(Bytes, Header + 16);
-			Section.RawOffset = ReadUInt32(Bytes, Header + 20);
-			Section.Characteristics = ReadUInt32(Bytes, Header + 36);
+			Section.VirtualSize = ReadUInt32(Bytes, Header + SectionVirtualSizeField);
+			Section.VirtualAddress = ReadUInt32(Bytes, Header + SectionVirtualAddressField);
+			Section.RawSize = ReadUInt32(Bytes, Header + SectionRawSizeField);
+			Section.RawOffset = ReadUInt32(Bytes, Header + SectionRawOffsetField);
+			Section.Characteristics = ReadUInt32(Bytes, Header + SectionCharacteristicsField);
 			Section.HeaderOffset = static_cast<uint32_t>(Header);
 			// A later rewrite moves whole sections; one the file does not hold cannot be moved.
 			if (!IsInside(Section.RawOffset, Section.RawSize, Size))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ExecutableType.h"
+#include "platform/pe/ExecutableType.h"
 
 #include <cstddef>
 #include <cstdint>
