@@ -3,30 +3,54 @@
 #include "app/Log.h"
 #include "app/ProductInfo.h"
 #include "configure/CommandLine.h"
+#include "platform/FileNames.h"
+#include "platform/LogFile.h"
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
 
 namespace
 {
-	IBootstrapper* GApplicationForSink = nullptr;
+	// The log file as the sink holds it: open for the path it was opened for,
+	// until the path changes, a write fails (the next line tries again) or the
+	// sink is cleared. The sink never logs about its own failures.
+	struct FOpenLogFile
+	{
+		std::wstring Path;
+		FScopedLogFile File;
+
+		void Append(const std::wstring& CurrentPath, const std::wstring& Text)
+		{
+			if (CurrentPath.empty())
+			{
+				File.Reset();
+				return;
+			}
+			if (!File.IsValid() || Path != CurrentPath)
+			{
+				File.Reset(OpenLogFileForAppending(CurrentPath));
+				Path = CurrentPath;
+			}
+			std::string Bytes;
+			if (File.IsValid() && (!TryEncodeTextFile(Text, Bytes) || !AppendToLogFile(File.Get(), Bytes)))
+			{
+				File.Reset();
+			}
+		}
+	};
 }
 
-void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput, IBootstrapper* const* Application)
+void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput)
 {
-	GetLogSink() = [WriteDebugOutput = std::move(WriteDebugOutput), Application](const std::wstring&, ELogLevel,
-					   const std::wstring&, const std::wstring& Line)
+	// Replacing an earlier sink closes the file it held.
+	GetLogSink() = [WriteDebugOutput = std::move(WriteDebugOutput), LogFile = std::make_shared<FOpenLogFile>()](
+					   const std::wstring&, ELogLevel, const std::wstring&, const std::wstring& Line)
 	{
 		const std::wstring Text = FormatString(L"%s\n", Line);
 		if (WriteDebugOutput)
 		{
 			WriteDebugOutput(Text);
 		}
-		IBootstrapper* App = Application != nullptr ? *Application : nullptr;
-		if (App != nullptr && !GetLogFilePath().empty())
-		{
-			// Log flag false: the file write must never log about itself.
-			App->GetPlatform()->TryWriteFile(GetLogFilePath(), Text, true, false);
-		}
+		LogFile->Append(GetLogFilePath(), Text);
 	};
 }
 
@@ -39,10 +63,11 @@ static int32_t RunEntry(const wchar_t* Category, const FEntryEnvironment& Enviro
 	std::unique_ptr<IBootstrapper> Application;
 	const int32_t Result = GuardOperation(Category, int32_t{1}, [&]() -> int32_t
 	{
-		InstallLogSink(Environment.WriteDebugOutput, &GApplicationForSink);
+		// No log file until this entry knows its own.
+		GetLogFilePath().clear();
+		InstallLogSink(Environment.WriteDebugOutput);
 
 		Application = Environment.CreateApplication();
-		GApplicationForSink = Application.get();
 
 		// Set on every entry, also to nothing: a path left from an earlier entry
 		// in this process would send this run's lines into that run's log.
@@ -62,9 +87,9 @@ static int32_t RunEntry(const wchar_t* Category, const FEntryEnvironment& Enviro
 		return (Application.get()->*Sequence)(ProductName, VersionTag);
 	});
 
-	// The sink goes first: nothing may log into a destroyed application.
+	// The sink goes first, closing the log file: nothing may log into a
+	// destroyed application.
 	GetLogSink() = nullptr;
-	GApplicationForSink = nullptr;
 	Application.reset();
 	return Result;
 }

@@ -25,5 +25,5 @@ int32_t RunBootstrapperEntry(const FEntryEnvironment& Environment, const std::ws
 int32_t RunConfigureEntry(const FEntryEnvironment& Environment, const std::wstring& ArgumentText);
 
 // Installs the sink that copies each line to the debugger output and appends it
-// to the log file through the application's platform services.
-void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput, IBootstrapper* const* Application);
+// to the log file named by GetLogFilePath, which it keeps open between lines.
+void InstallLogSink(std::function<void(const std::wstring&)> WriteDebugOutput);

@@ -4,9 +4,7 @@
 
 #include <chrono>
 #include <ctime>
-#include <iomanip>
 #include <new>
-#include <sstream>
 
 namespace
 {
@@ -52,16 +50,16 @@ std::wstring FormatLogTimeStamp(int64_t Ticks)
 	const int64_t Seconds = Ticks / 10000000;
 	const int Milliseconds = static_cast<int>(Ticks / 10000 - Seconds * 1000);
 
-	std::wstring DateTime;
 	const std::time_t Time = static_cast<std::time_t>(Seconds);
 	// Single-threaded program: the shared result of localtime is safe here.
-	if (const std::tm* Local = std::localtime(&Time))
+	// Formatted by hand: the stream and locale machinery would only add size.
+	const std::tm* Local = std::localtime(&Time);
+	if (Local == nullptr)
 	{
-		std::wostringstream Stream;
-		Stream << std::put_time(Local, L"%Y-%m-%d %H:%M:%S");
-		DateTime = Stream.str();
+		return FormatString(L".%03i", Milliseconds);
 	}
-	return FormatString(L"%s.%03i", DateTime, Milliseconds);
+	return FormatString(L"%04i-%02i-%02i %02i:%02i:%02i.%03i", Local->tm_year + 1900, Local->tm_mon + 1, Local->tm_mday,
+		Local->tm_hour, Local->tm_min, Local->tm_sec, Milliseconds);
 }
 
 void LogMessage(ELogLevel Level, const wchar_t* Category, const std::wstring& Message)

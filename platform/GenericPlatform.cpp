@@ -18,25 +18,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-	std::string ToDiskLineEnds(std::string Bytes)
-	{
-		if (!TextFilesUseCrLf())
-		{
-			return Bytes;
-		}
-		std::string Result;
-		Result.reserve(Bytes.size() + Bytes.size() / 16);
-		for (const char Byte : Bytes)
-		{
-			if (Byte == '\n')
-			{
-				Result.push_back('\r');
-			}
-			Result.push_back(Byte);
-		}
-		return Result;
-	}
-
 	// CR LF becomes LF on every system, not only where the system writes it:
 	// a file saved on Windows is read as it was meant wherever it is shipped.
 	// A lone CR is text and stays.
@@ -296,7 +277,7 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 		}
 
 		std::string Bytes;
-		if (!TryEncodeUtf8(Text, Bytes))
+		if (!TryEncodeTextFile(Text, Bytes))
 		{
 			if (bLog)
 			{
@@ -304,7 +285,6 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 			}
 			return false;
 		}
-		Bytes = ToDiskLineEnds(std::move(Bytes));
 
 		// A new whole file (the configuration) is written beside the old one
 		// and replaces it complete. Appends (the log) stay in place, and so does
@@ -349,4 +329,29 @@ bool FGenericPlatform::IsSameFile(const std::wstring& Left, const std::wstring& 
 	return TryToFileSystemPath(Left, LeftPath) && TryToFileSystemPath(Right, RightPath) &&
 		TryGetFileIdentity(LeftPath, LeftIdentity) && TryGetFileIdentity(RightPath, RightIdentity) &&
 		LeftIdentity == RightIdentity;
+}
+
+bool TryEncodeTextFile(const std::wstring& Text, std::string& OutBytes)
+{
+	std::string Bytes;
+	if (!TryEncodeUtf8(Text, Bytes))
+	{
+		return false;
+	}
+	if (!TextFilesUseCrLf())
+	{
+		OutBytes = std::move(Bytes);
+		return true;
+	}
+	OutBytes.clear();
+	OutBytes.reserve(Bytes.size() + Bytes.size() / 16);
+	for (const char Byte : Bytes)
+	{
+		if (Byte == '\n')
+		{
+			OutBytes.push_back('\r');
+		}
+		OutBytes.push_back(Byte);
+	}
+	return true;
 }

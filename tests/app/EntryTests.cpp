@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace
 {
 	struct FRunRecord
@@ -140,4 +142,32 @@ TEST(Entry, WithoutALogPathTheRunStillHappensAndLeavesAnEarlierLogAlone)
 	EXPECT_EQ(Record.Runs, 2);
 	EXPECT_EQ(DebugOutput.size(), 2u);
 	EXPECT_EQ(ReadFileBytes(ToPath(LogPath)), FirstLog) << "the second entry wrote into the first one's log";
+}
+
+TEST(Entry, TheLogSinkFollowsThePathAndTriesAgainAfterAFailure)
+{
+	FTempDirectory Directory;
+	const std::wstring First = Directory.Wide(L"first.log");
+	const std::wstring Second = Directory.Wide(L"later/second.log");
+	InstallLogSink(nullptr);
+
+	GetLogFilePath() = First;
+	Log(ELogLevel::Info, L"Test", L"one");
+	// A folder that is not there yet: the line is lost, the sink stays usable.
+	GetLogFilePath() = Second;
+	Log(ELogLevel::Info, L"Test", L"lost");
+	std::filesystem::create_directories(ToPath(Directory.Wide(L"later")));
+	Log(ELogLevel::Info, L"Test", L"two");
+	GetLogFilePath() = First;
+	Log(ELogLevel::Info, L"Test", L"three");
+
+	GetLogSink() = nullptr;
+	GetLogFilePath().clear();
+	const std::string FirstLog = ReadFileBytes(ToPath(First));
+	const std::string SecondLog = ReadFileBytes(ToPath(Second));
+	EXPECT_NE(FirstLog.find("] one" + DiskLineEnd()), std::string::npos) << FirstLog;
+	EXPECT_NE(FirstLog.find("] three" + DiskLineEnd()), std::string::npos) << FirstLog;
+	EXPECT_EQ(FirstLog.find("two"), std::string::npos) << FirstLog;
+	EXPECT_NE(SecondLog.find("] two" + DiskLineEnd()), std::string::npos) << SecondLog;
+	EXPECT_EQ(SecondLog.find("lost"), std::string::npos) << SecondLog;
 }

@@ -1,10 +1,16 @@
+#include "app/Entry.h"
+#include "app/Log.h"
 #include "app/linux/LinuxEntryEnvironment.h"
+#include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
+
+#include <fcntl.h>
 
 namespace
 {
@@ -61,4 +67,29 @@ TEST(LinuxLogPath, ProgramArgumentsDecodeWithoutThrowing)
 	const std::vector<std::wstring> Decoded = DecodeProgramArguments(2, Arguments);
 	ASSERT_EQ(Decoded.size(), 2u);
 	EXPECT_EQ(Decoded[1], L"\u00E9t\uFFFD");
+}
+
+// The log stays open between lines; the User Helper and the game must not
+// inherit it (they would hold the launcher's log for as long as they run).
+TEST(LinuxLogPath, TheOpenLogIsClosedOnExec)
+{
+	FTempDirectory Directory;
+	const std::filesystem::path Path = Directory.Path() / "held.log";
+	InstallLogSink(nullptr);
+	GetLogFilePath() = ToWide(Path);
+	Log(ELogLevel::Info, L"Test", L"a line");
+
+	int Flags = -1;
+	for (const auto& Entry : std::filesystem::directory_iterator("/proc/self/fd"))
+	{
+		std::error_code Error;
+		if (std::filesystem::read_symlink(Entry.path(), Error) == Path)
+		{
+			Flags = ::fcntl(std::stoi(Entry.path().filename().string()), F_GETFD);
+		}
+	}
+	GetLogSink() = nullptr;
+	GetLogFilePath().clear();
+	ASSERT_NE(Flags, -1) << "the log file is not held open";
+	EXPECT_TRUE(Flags & FD_CLOEXEC);
 }

@@ -1,0 +1,26 @@
+#include "platform/LogFile.h"
+
+#include "platform/windows/WindowsHeaders.h"
+
+intptr_t OpenLogFileForAppending(const std::wstring& Path)
+{
+	// FILE_APPEND_DATA alone: every write goes to the end of the file. No
+	// security attributes, so the handle is not inherited by the processes the
+	// launcher starts.
+	const HANDLE File = ::CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+		nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+	return reinterpret_cast<intptr_t>(File); // INVALID_HANDLE_VALUE is -1
+}
+
+bool AppendToLogFile(intptr_t File, const std::string& Bytes)
+{
+	DWORD Written = 0;
+	return Bytes.size() <= MAXDWORD &&
+		::WriteFile(reinterpret_cast<HANDLE>(File), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
+		Written == Bytes.size();
+}
+
+void CloseLogFile(intptr_t File)
+{
+	::CloseHandle(reinterpret_cast<HANDLE>(File));
+}
