@@ -200,10 +200,13 @@ TEST_F(BootstrapSequence, AHelperThatCannotStartGivesTheStartErrorAndNoExitEvent
 
 TEST_F(BootstrapSequence, NoOperationSkipsTheServiceButNotTheSession)
 {
-	WriteConfig(L"ApplicationPath=Game.exe\nNoOperation=true\n");
+	Platform->Directories.insert(Root() + L"Bin");
+	WriteConfig(L"ApplicationPath=Game.exe\nWorkingDirectory=Bin\nNoOperation=true\n");
 	EXPECT_EQ(Run(), 0);
 	EXPECT_EQ(Platform->CountCalls(L"TryGetValueFromRegistry"), 0u);
 	ASSERT_EQ(Platform->Runs.size(), 1u);
+	// The working directory reaches the target, resolved next to the INI.
+	EXPECT_EQ(TargetRun().WorkingDirectory, std::optional<std::wstring>(Root() + L"Bin"));
 	EXPECT_EQ(TargetSees(L"KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
 	EXPECT_EQ(TargetSees(L"KVT_SESSION_GUID"), L"<absent>");
 	EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 1u);

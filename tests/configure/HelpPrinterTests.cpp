@@ -1,6 +1,9 @@
 #include "configure/CommandLine.h"
 #include "configure/CommandLineOption.h"
 #include "configure/HelpPrinter.h"
+#include "tests/common/FakePlatform.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TestBootstrapper.h"
 
 #include <gtest/gtest.h>
 
@@ -112,4 +115,29 @@ TEST(HelpPrinter, PrintWritesExactlyTheLinesToStandardOutput)
 	::testing::internal::CaptureStdout();
 	Printer.Print();
 	EXPECT_EQ(::testing::internal::GetCapturedStdout(), Expected);
+}
+
+// Without a console width the tool says so and lays the help out for 80
+// columns, exactly as on an 80-column console.
+TEST(HelpPrinter, TheToolFallsBackTo80ColumnsWhenTheConsoleWidthIsUnknown)
+{
+	const auto HelpFor = [](bool bWidthKnown, uint32_t Width, FLogCapture& Capture)
+	{
+		const auto Platform = std::make_shared<FFakePlatform>();
+		Platform->ExecutablePath = L"Tool.exe";
+		Platform->ConsoleWidthResult = bWidthKnown;
+		Platform->ConsoleWidth = Width;
+		FTestBootstrapper Tool(std::make_shared<FCommandLine>(L"Tool.exe"), Platform, nullptr);
+		::testing::internal::CaptureStdout();
+		EXPECT_EQ(Tool.Configure(L"Product", L"Tag"), 0);
+		return ::testing::internal::GetCapturedStdout();
+	};
+	FLogCapture Capture;
+	const std::string Narrow = HelpFor(true, 40, Capture);
+	const std::string Wide = HelpFor(true, 80, Capture);
+	EXPECT_FALSE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure", L"Failed to determine terminal width for text output."));
+	const std::string Fallback = HelpFor(false, 40, Capture);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure", L"Failed to determine terminal width for text output."));
+	EXPECT_NE(Narrow, Wide);
+	EXPECT_EQ(Fallback, "Failed to determine terminal width for text output.\n" + Wide);
 }
