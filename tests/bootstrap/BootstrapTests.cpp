@@ -110,6 +110,19 @@ namespace
 			const auto Found = TargetRun().Environment.find(Name);
 			return Found == TargetRun().Environment.end() ? L"<absent>" : Found->second;
 		}
+		// Every Info and Error line of the run, in order, as "[Level] [Category] message".
+		std::vector<std::wstring> Transcript() const
+		{
+			std::vector<std::wstring> Lines;
+			for (const FLogCapture::FEntry& Entry : Capture.Entries())
+			{
+				if (Entry.Level != ELogLevel::Verbose)
+				{
+					Lines.push_back(Entry.Line.substr(Entry.Line.find(L"] ") + 2));
+				}
+			}
+			return Lines;
+		}
 		bool Logged(ELogLevel Level, const std::wstring& Message) const
 		{
 			return Capture.Has(Level, L"FGenericBootstrapper::Bootstrap", Message);
@@ -136,11 +149,7 @@ TEST_F(BootstrapSequence, AHelperThatAlwaysAsksForARestartRunsTenTimes)
 		EXPECT_TRUE(HelperRun.bWait);
 		EXPECT_EQ(HelperRun.Environment.at(L"KVT_SESSION_GUID"), GuidText);
 		EXPECT_EQ(HelperRun.Environment.count(L"KVT_SESSION_STARTUPINFO"), 0u);
-		EXPECT_TRUE(Logged(ELogLevel::Info, FormatString(L"Running the User Helper application. (%i/10)", int(Index + 1))));
 	}
-	EXPECT_FALSE(Logged(ELogLevel::Info, L"Running the User Helper application. (11/10)"));
-	EXPECT_TRUE(Logged(ELogLevel::Error,
-		L"Maximum number of allowed KVT Service restarts reached, stopping. The KVT Service will not be started."));
 	EXPECT_EQ(Analytics.RestartCount, 10);
 	EXPECT_EQ(Analytics.FinalExitCode, 3);
 	EXPECT_EQ(Analytics.UserHelperExits.size(), 10u);
@@ -164,8 +173,6 @@ TEST_F(BootstrapSequence, ASuccessAfterTwoRestartsKeepsTheSessionForTheTarget)
 	EXPECT_EQ(TargetSees(L"KVT_SESSION_GUID"), GuidText);
 	EXPECT_EQ(Analytics.RestartCount, 2);
 	EXPECT_EQ(Analytics.FinalExitCode, 0);
-	EXPECT_TRUE(Logged(ELogLevel::Info, L"KVT Service successfully initialized."));
-	EXPECT_TRUE(Logged(ELogLevel::Info, L"Completed successfully."));
 
 	// Telemetry order: session, start, one exit per completed run, speed, then the upload after the start.
 	EXPECT_EQ(Analytics.Calls, (std::vector<std::wstring>{L"SetSessionId", L"RecordBootstrapStart", L"RecordUserHelperExit",
@@ -211,8 +218,6 @@ TEST_F(BootstrapSequence, NoOperationSkipsTheServiceButNotTheSession)
 	EXPECT_EQ(TargetSees(L"KVT_SESSION_GUID"), L"<absent>");
 	EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 1u);
 	EXPECT_EQ(Analytics.Calls.at(1), L"RecordBootstrapStart");
-	EXPECT_TRUE(Logged(ELogLevel::Info,
-		L"NoOperation is set. Target application will be started without initializing the KVT Service."));
 }
 
 TEST_F(BootstrapSequence, AMissingServiceStillStartsTheTarget)
@@ -233,7 +238,6 @@ TEST_F(BootstrapSequence, AMissingServiceStillStartsTheTarget)
 		ASSERT_EQ(Platform->Runs.size(), 1u);
 		EXPECT_EQ(TargetRun().ExecutablePath, Game);
 		EXPECT_EQ(TargetSees(L"KVT_SESSION_STARTUPINFO"), L"1,SERVICE_NOT_INSTALLED,");
-		EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to retrieve the install location of the local KVT Service."));
 	}
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FWindowsBootstrapper::TryGetUserHelperPath",
 		L"User Helper application executable not found on disk: '" + Root() + L"Missing.exe'."));
@@ -307,4 +311,96 @@ TEST_F(BootstrapSequence, EarlyFailuresEndTheRunWithOneAndUploadNothing)
 	Platform->Files.erase(Root() + L"Launcher.ini");
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to read and parse the config file!"));
+}
+
+
+// One transcript per path the run can take: what a studio reads in the log.
+TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
+{
+	const std::wstring Run_ = L"[Info] [FGenericBootstrapper::Bootstrap] ";
+	const std::wstring Error = L"[Error] [FGenericBootstrapper::Bootstrap] ";
+	const std::wstring Read = L"[Info] [FGenericBootstrapper::TryReadConfig] ";
+	const auto Opening = [&](const std::wstring& NoOperation)
+	{
+		return std::vector<std::wstring>{Run_ + L"Started Product Tag.",
+			Run_ + L"Reading config file: '" + Root() + L"Launcher.ini'.", Read + L"Reading config file: '" + Root() +
+				L"Launcher.ini'.",
+			Read + L"Set: 'ApplicationPath=" + Game + L"'.", Read + L"Set: 'WaitForExit=false'.",
+			Read + L"Set: 'NoOperation=" + NoOperation + L"'.", Read + L"Successfully read config."};
+	};
+	const std::vector<std::wstring> Located{Run_ + L"Retrieving the KVT Service install location.",
+		Run_ + L"KVT User Helper application located: '" + Helper + L"'."};
+	const std::vector<std::wstring> Closing{
+		Run_ + L"Running the target application: '" + Game + L"'.", Run_ + L"Completed successfully."};
+	const auto Runs = [&](int Count, bool bLastRestarts)
+	{
+		std::vector<std::wstring> Lines;
+		for (int Index = 1; Index <= Count; ++Index)
+		{
+			Lines.push_back(Run_ + FormatString(L"Running the User Helper application. (%i/10)", Index));
+			if (Index < Count || bLastRestarts)
+			{
+				Lines.push_back(Run_ + L"KVT Service requested to be restarted.");
+			}
+		}
+		return Lines;
+	};
+	const auto Join = [](std::initializer_list<std::vector<std::wstring>> Parts)
+	{
+		std::vector<std::wstring> All;
+		for (const std::vector<std::wstring>& Part : Parts)
+		{
+			All.insert(All.end(), Part.begin(), Part.end());
+		}
+		return All;
+	};
+
+	struct FCase
+	{
+		const char* Name;
+		std::vector<uint32_t> HelperExitCodes;
+		std::wstring Config;
+		bool bServiceInstalled;
+		std::vector<std::wstring> Expected;
+	};
+	const FCase Cases[] = {
+		{"success after two restarts", {3, 3, 0}, L"", true,
+			Join({Opening(L"false"), Located, Runs(3, false), {Run_ + L"KVT Service successfully initialized."}, Closing})},
+		{"restarts exhausted", std::vector<uint32_t>(10, 3), L"", true,
+			Join({Opening(L"false"), Located, Runs(10, true),
+				{Error + L"Maximum number of allowed KVT Service restarts reached, stopping. The KVT Service will not be "
+						 L"started."},
+				Closing})},
+		{"a failing User Helper", {5}, L"", true,
+			Join({Opening(L"false"), Located, Runs(1, false),
+				{Error + L"KVT Service initialization failed. User Helper application exited with 5h."}, Closing})},
+		{"the service not installed", {}, L"", false,
+			Join({Opening(L"false"), {Run_ + L"Retrieving the KVT Service install location.",
+				L"[Error] [FWindowsBootstrapper::TryGetUserHelperPath] Failed to read Windows Registry for the User Helper "
+				L"application location. Key: SOFTWARE\\Zorvan Games\\KVT\\UserHelper\\Path.",
+				Error + L"Failed to retrieve the install location of the local KVT Service."}, Closing})},
+		{"NoOperation", {}, L"ApplicationPath=Game.exe\nWaitForExit=0\nNoOperation=1\n", true,
+			Join({Opening(L"true"),
+				{Run_ + L"NoOperation is set. Target application will be started without initializing the KVT Service."},
+				Closing})},
+	};
+	for (const FCase& Case : Cases)
+	{
+		Capture.Clear();
+		Platform->RunResults.clear();
+		for (const uint32_t Code : Case.HelperExitCodes)
+		{
+			HelperExits({Code});
+		}
+		if (!Case.Config.empty())
+		{
+			WriteConfig(Case.Config);
+		}
+		if (!Case.bServiceInstalled)
+		{
+			Platform->RegistryValues.clear();
+		}
+		EXPECT_EQ(Run(), 0) << Case.Name;
+		EXPECT_EQ(Transcript(), Case.Expected) << Case.Name;
+	}
 }
