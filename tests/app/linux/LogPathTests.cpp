@@ -1,6 +1,7 @@
 #include "app/Entry.h"
 #include "app/Log.h"
 #include "app/linux/LinuxEntryEnvironment.h"
+#include "tests/common/ScopedVariable.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -14,46 +15,28 @@
 
 namespace
 {
-	class FScopedVariable
-	{
-	public:
-		FScopedVariable(const char* InName, const char* Value) : Name(InName)
-		{
-			if (const char* Current = std::getenv(Name))
-			{
-				Old = Current;
-			}
-			Value != nullptr ? ::setenv(Name, Value, 1) : ::unsetenv(Name);
-		}
-		~FScopedVariable() { Old ? ::setenv(Name, Old->c_str(), 1) : ::unsetenv(Name); }
-
-	private:
-		const char* Name;
-		std::optional<std::string> Old;
-	};
-
 	const std::wstring Tail = L"/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log";
 }
 
 TEST(LinuxLogPath, StateHomeFirstThenHomeThenNothing)
 {
-	FScopedVariable Home("HOME", "/srv/player");
+	FScopedVariable Home(L"HOME", L"/srv/player");
 	{
-		FScopedVariable State("XDG_STATE_HOME", "/var/state/\xC3\xA9");
+		FScopedVariable State(L"XDG_STATE_HOME", L"/var/state/\u00E9");
 		std::wstring Path;
 		ASSERT_TRUE(TryGetLinuxLogFilePath(Path));
 		EXPECT_EQ(Path, L"/var/state/\u00E9" + Tail);
 	}
 	{
 		// A relative value is invalid in the XDG rules and ignored.
-		FScopedVariable State("XDG_STATE_HOME", "relative/state");
+		FScopedVariable State(L"XDG_STATE_HOME", L"relative/state");
 		std::wstring Path;
 		ASSERT_TRUE(TryGetLinuxLogFilePath(Path));
 		EXPECT_EQ(Path, L"/srv/player/.local/state" + Tail);
 	}
 	{
-		FScopedVariable State("XDG_STATE_HOME", nullptr);
-		FScopedVariable NoHome("HOME", nullptr);
+		FScopedVariable State(L"XDG_STATE_HOME", std::nullopt);
+		FScopedVariable NoHome(L"HOME", std::nullopt);
 		std::wstring Path = L"junk";
 		EXPECT_FALSE(TryGetLinuxLogFilePath(Path));
 	}

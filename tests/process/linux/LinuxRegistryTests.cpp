@@ -1,6 +1,7 @@
 // The registry-like lookup in the XDG configuration folders.
 #include "platform/linux/LinuxPlatform.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/ScopedVariable.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -13,42 +14,6 @@ namespace
 {
 	constexpr const wchar_t* Category = L"FLinuxPlatform::TryGetValueFromRegistry";
 	constexpr const wchar_t* SubKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
-
-	// Sets a variable for the test's life and puts the old value back after.
-	class FScopedVariable
-	{
-	public:
-		FScopedVariable(const char* InName, const std::optional<std::string>& Value) : Name(InName)
-		{
-			if (const char* Old = std::getenv(Name))
-			{
-				Previous = Old;
-			}
-			if (Value.has_value())
-			{
-				::setenv(Name, Value->c_str(), 1);
-			}
-			else
-			{
-				::unsetenv(Name);
-			}
-		}
-		~FScopedVariable()
-		{
-			if (Previous.has_value())
-			{
-				::setenv(Name, Previous->c_str(), 1);
-			}
-			else
-			{
-				::unsetenv(Name);
-			}
-		}
-
-	private:
-		const char* Name;
-		std::optional<std::string> Previous;
-	};
 
 	class LinuxRegistry : public ::testing::Test
 	{
@@ -67,8 +32,8 @@ namespace
 		std::filesystem::path User = Directory.Path() / "home-config";
 		std::filesystem::path First = Directory.Path() / "xdg-first";
 		std::filesystem::path Second = Directory.Path() / "xdg-second";
-		FScopedVariable ConfigHome{"XDG_CONFIG_HOME", User.string()};
-		FScopedVariable ConfigDirs{"XDG_CONFIG_DIRS", First.string() + ":relative/ignored:" + Second.string()};
+		FScopedVariable ConfigHome{L"XDG_CONFIG_HOME", ToWide(User)};
+		FScopedVariable ConfigDirs{L"XDG_CONFIG_DIRS", ToWide(First) + L":relative/ignored:" + ToWide(Second)};
 		FLinuxPlatform Platform;
 		FLogCapture Capture;
 	};
@@ -133,8 +98,8 @@ TEST_F(LinuxRegistry, OneTrailingNewlineGoesAndAZeroByteEndsTheText)
 
 TEST_F(LinuxRegistry, WithoutXdgVariablesTheHomeConfigFolderIsUsed)
 {
-	const FScopedVariable NoConfigHome("XDG_CONFIG_HOME", std::nullopt);
-	const FScopedVariable Home("HOME", Directory.Path().string());
+	const FScopedVariable NoConfigHome(L"XDG_CONFIG_HOME", std::nullopt);
+	const FScopedVariable Home(L"HOME", ToWide(Directory.Path()));
 	WriteValue(Directory.Path() / ".config", "from home");
 	std::wstring Value;
 	ASSERT_TRUE(Lookup(Value));
