@@ -3,15 +3,26 @@
 # HTTP and HTTPS only, from Debian's own curl source package, cross-compiled
 # with the project's mingw-w64 toolchain.
 #
-# The result lives outside the work tree, keyed by the curl source version:
-#   ${KVT_DEPS_CACHE:-$HOME/.cache/kvt-deps}/curl-<version>-mingw/install
-# A second run finds the finished build and returns at once. Runs unattended
+# The result lives outside the work tree, keyed by the curl source version and
+# a hash of the build options (cmake/curl-windows-options.txt):
+#   ${KVT_DEPS_CACHE:-$HOME/.cache/kvt-deps}/curl-<version>-mingw-<options hash>/install
+# so that a build made with other options is never taken for this one. A
+# second run finds the finished build and returns at once. Runs unattended
 # (no stdin) as root or through sudo.
 set -euo pipefail
 
 repo_root="$(cd "$(dirname "$0")/.." && pwd)"
 toolchain="$repo_root/cmake/mingw-w64-x86_64.cmake"
+options_file="$repo_root/cmake/curl-windows-options.txt"
 cache_root="${KVT_DEPS_CACHE:-$HOME/.cache/kvt-deps}"
+
+# http/CMakeLists.txt computes the same key from the same file.
+options_key="$(sha256sum "$options_file" | cut -c1-12)"
+options=()
+while IFS= read -r line; do
+  case "$line" in ''|'#'*) continue ;; esac
+  options+=("$line")
+done <"$options_file"
 
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo -n)
@@ -21,10 +32,11 @@ export DEBIAN_FRONTEND=noninteractive
 # the same libcurl. Its source version is known without the network.
 want_version="$(dpkg-query -W -f='${source:Version}' libcurl4-openssl-dev 2>/dev/null || true)"
 
-built_marker() { echo "$cache_root/curl-$1-mingw/.kvt-complete"; }
+build_dir() { echo "$cache_root/curl-$1-mingw-$options_key"; }
+built_marker() { echo "$(build_dir "$1")/.kvt-complete"; }
 
 if [ -n "$want_version" ] && [ -f "$(built_marker "$want_version")" ]; then
-  echo "build-curl-windows: curl $want_version for mingw already built in $cache_root/curl-$want_version-mingw"
+  echo "build-curl-windows: curl $want_version for mingw already built in $(build_dir "$want_version")"
   exit 0
 fi
 
@@ -109,7 +121,7 @@ else
   echo "build-curl-windows: curl $want_version has no source package here, using $version" >&2
 fi
 
-work="$cache_root/curl-$version-mingw"
+work="$(build_dir "$version")"
 if [ -f "$work/.kvt-complete" ]; then
   echo "build-curl-windows: curl $version for mingw already built in $work"
   exit 0
@@ -124,31 +136,13 @@ src_dir="$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'curl-*' | hea
 [ -n "$src_dir" ] && [ -f "$src_dir/CMakeLists.txt" ] || { echo "build-curl-windows: unpacked source not found" >&2; exit 1; }
 
 # ---- configure and build -----------------------------------------------------------
-# CURL_CA_BUNDLE/CURL_CA_PATH=none: otherwise this machine's certificate paths
-# are compiled in, and on a real Windows every HTTPS request would fail with
-# error 77 instead of using the system's certificate store.
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 echo "build-curl-windows: configuring (takes a minute or two)"
 cmake -S "$src_dir" -B "$work/build" "${generator[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX="$work/install" \
-  -DBUILD_SHARED_LIBS=OFF \
-  -DCURL_USE_SCHANNEL=ON \
-  -DHTTP_ONLY=ON \
-  -DBUILD_CURL_EXE=OFF \
-  -DBUILD_TESTING=OFF \
-  -DENABLE_MANUAL=OFF \
-  -DCURL_USE_LIBPSL=OFF \
-  -DCURL_USE_LIBSSH2=OFF \
-  -DCURL_ZLIB=OFF \
-  -DCURL_BROTLI=OFF \
-  -DCURL_ZSTD=OFF \
-  -DUSE_NGHTTP2=OFF \
-  -DUSE_LIBIDN2=OFF \
-  -DCURL_CA_BUNDLE=none \
-  -DCURL_CA_PATH=none \
+  "${options[@]}" \
   </dev/null >"$work/configure.log" 2>&1 || { tail -n 40 "$work/configure.log" >&2; exit 1; }
 
 echo "build-curl-windows: building"
