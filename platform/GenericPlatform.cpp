@@ -305,8 +305,8 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 	}
 	catch (...)
 	{
-		// The operation's own line below, in place of the guard's. The log sink
-		// writes through here too, and must not log about its own writes.
+		// The operation's own line below, in place of the guard's; with the log
+		// flag false (the entry emptying the log) nothing at all.
 		State = FStreamState();
 	}
 	if (bLog)
