@@ -1,8 +1,8 @@
 #include "analytics/GenericAnalytics.h"
 
 #include "tests/analytics/FakeHttp.h"
-#include "tests/common/FakePlatform.h"
-#include "tests/common/LogCapture.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "app/Log.h"
 #include "app/ProductInfo.h"
 #include "configure/CommandLine.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

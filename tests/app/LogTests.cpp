@@ -1,6 +1,6 @@
 #include "app/Log.h"
 
-#include "tests/common/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 

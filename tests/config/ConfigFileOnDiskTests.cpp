@@ -2,9 +2,9 @@
 #include "configure/CommandLine.h"
 #include "platform/Utf8.h"
 
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

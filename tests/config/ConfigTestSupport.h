@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tests/common/FakePlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
 
 #include <gtest/gtest.h>
 

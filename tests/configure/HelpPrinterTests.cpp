@@ -1,9 +1,9 @@
 #include "configure/CommandLine.h"
 #include "configure/CommandLineOption.h"
 #include "configure/HelpPrinter.h"
-#include "tests/common/FakePlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "tests/configure_tool/ToolTestSupport.h"
 
 #include "platform/Utf8.h"
-#include "tests/common/TestBootstrapper.h"
+#include "tests/support/TestBootstrapper.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // server. Each test lays out a game folder of its own.
 #include "BuildConfig.h"
 #include "platform/Utf8.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 #include "tests/e2e/E2ESystem.h"
 #include "tests/http/LoopbackServer.h"
 

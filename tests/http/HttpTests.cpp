@@ -2,8 +2,8 @@
 #include "http/CurlHttpModule.h"
 #include "http/CurlHttpRequest.h"
 
-#include "tests/common/FakePlatform.h"
-#include "tests/common/LogCapture.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/LogCapture.h"
 #include "tests/http/LoopbackServer.h"
 
 #include <gtest/gtest.h>

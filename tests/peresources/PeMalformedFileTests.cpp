@@ -1,5 +1,5 @@
 #include "platform/pe/PeResourceReader.h"
-#include "tests/common/LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/peresources/PeTestImages.h"
 
 #include <gtest/gtest.h>

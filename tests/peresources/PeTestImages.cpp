@@ -1,6 +1,6 @@
 #include "tests/peresources/PeTestImages.h"
 
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <memory>
 #include <sstream>

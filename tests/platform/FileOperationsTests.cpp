@@ -1,9 +1,9 @@
 #include "app/Log.h"
 #include "platform/FileNames.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
-#include "tests/common/UnreadableFile.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/UnreadableFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "platform/GuidComponents.h"
 #include "platform/ProcessRun.h"
 #include "platform/SystemErrorLog.h"
-#include "tests/common/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "tests/process/ProcessTestSupport.h"
 
 #include "platform/Utf8.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "app/Log.h"
 #include "platform/Platform.h"
-#include "tests/common/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 // Real children through the platform services of the system the tests run on.
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 #include "tests/process/ProcessTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "platform/pe/PeHeaders.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 #include "tests/resources/PeTestFiles.h"
 #include "tests/resources/SystemCategories.h"
 

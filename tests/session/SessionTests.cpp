@@ -1,8 +1,8 @@
 // The session over a fake platform: the GUID text, the environment and the group.
 #include "bootstrap/BootstrapperConfig.h"
-#include "tests/common/FakePlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestBootstrapper.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "app/Entry.h"
 #include "app/Log.h"
 #include "app/linux/LinuxEntryEnvironment.h"
-#include "tests/common/ScopedVariable.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/ScopedVariable.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "app/windows/WindowsEntryEnvironment.h"
-#include "tests/common/ScopedVariable.h"
+#include "tests/support/ScopedVariable.h"
 
 #include <gtest/gtest.h>
 

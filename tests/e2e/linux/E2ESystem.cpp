@@ -1,6 +1,6 @@
 #include "tests/e2e/E2ESystem.h"
 
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "tests/e2e/E2ESystem.h"
 
 #include "platform/windows/WindowsHandles.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

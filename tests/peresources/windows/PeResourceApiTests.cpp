@@ -1,6 +1,6 @@
 #include "platform/pe/PeResourceEditor.h"
 #include "platform/pe/PeResourceReader.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 #include "tests/peresources/PeTestImages.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "tests/common/TestBootstrapper.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

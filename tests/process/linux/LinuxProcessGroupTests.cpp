@@ -9,8 +9,8 @@
 #include "platform/Utf8.h"
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestFiles.h"
 #include "tests/process/ProcessTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // What Linux does its own way: signals, the wait, PATH, errno and the terminal.
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestFiles.h"
 #include "tests/process/ProcessTestSupport.h"
 
 #include <gtest/gtest.h>

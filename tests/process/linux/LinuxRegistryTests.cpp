@@ -1,8 +1,8 @@
 // The registry-like lookup in the XDG configuration folders.
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/ScopedVariable.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/ScopedVariable.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

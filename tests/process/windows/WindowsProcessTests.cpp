@@ -3,8 +3,8 @@
 #include "platform/windows/WindowsGuid.h"
 #include "platform/windows/WindowsHandles.h"
 #include "platform/windows/WindowsPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestFiles.h"
 #include "tests/process/ProcessTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // registry's own calls in the views the lookup reads.
 #include "platform/windows/WindowsHandles.h"
 #include "platform/windows/WindowsPlatform.h"
-#include "tests/common/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 

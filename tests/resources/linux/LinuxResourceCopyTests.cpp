@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestFiles.h"
 #include "tests/resources/PeTestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "platform/EmbeddedResources.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/windows/WindowsHandles.h"
 #include "platform/windows/WindowsPlatform.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TestFiles.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestFiles.h"
 #include "tests/resources/PeTestFiles.h"
 #include "tests/resources/windows/ResourceTestSupport.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "tests/common/FakePlatform.h"
+#include "tests/support/FakePlatform.h"
 
 #include <algorithm>
 

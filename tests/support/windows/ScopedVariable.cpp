@@ -1,4 +1,4 @@
-#include "tests/common/ScopedVariable.h"
+#include "tests/support/ScopedVariable.h"
 
 #include "platform/windows/WindowsHeaders.h"
 

@@ -1,4 +1,4 @@
-#include "tests/common/UnreadableFile.h"
+#include "tests/support/UnreadableFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "tests/common/LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 FLogCapture::FLogCapture() : Previous(GetLogSink())
 {

@@ -1,4 +1,4 @@
-#include "tests/common/TestBootstrapper.h"
+#include "tests/support/TestBootstrapper.h"
 #include "platform/linux/LinuxPlatform.h"
 
 std::shared_ptr<IPlatform> MakeNativePlatform()

@@ -1,4 +1,4 @@
-#include "tests/common/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include "platform/FileNames.h"
 
