@@ -6,7 +6,7 @@
 #include "tests/support/TestBootstrapper.h"
 #include "tests/support/TestFiles.h"
 #include "tests/e2e/E2ESystem.h"
-#include "tests/http/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>

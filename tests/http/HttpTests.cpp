@@ -4,7 +4,7 @@
 
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
-#include "tests/http/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 

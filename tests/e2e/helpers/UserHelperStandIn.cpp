@@ -4,7 +4,7 @@
 // and ends with the next code of KVT_E2E_HELPER_EXITS ("3,3,0"; the last code
 // repeats; "SIGSEGV" dies by that signal where signals exist).
 #include "platform/Utf8.h"
-#include "tests/process/helpers/ReportSystem.h"
+#include "tests/support/helpers/ReportSystem.h"
 
 #include <csignal>
 #include <cstdlib>

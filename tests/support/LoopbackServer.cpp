@@ -1,4 +1,4 @@
-#include "tests/http/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <rapidjson/document.h>
 

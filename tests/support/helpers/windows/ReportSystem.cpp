@@ -1,4 +1,4 @@
-#include "tests/process/helpers/ReportSystem.h"
+#include "tests/support/helpers/ReportSystem.h"
 
 #include "platform/windows/WindowsHandles.h"
 

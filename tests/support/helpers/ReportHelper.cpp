@@ -3,11 +3,11 @@
 //   arg=<each argument, the program name first>
 //   cwd=<working directory>
 //   env=<NAME=VALUE of each variable whose name starts with KVT_>
-// and the facts of tests/process/helpers/<system>/ReportSystem.cpp. It then ends
+// and the facts of tests/support/helpers/<system>/ReportSystem.cpp. It then ends
 // with the exit code in KVT_REPORT_EXIT_CODE (0 when that is not set).
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
-#include "tests/process/helpers/ReportSystem.h"
+#include "tests/support/helpers/ReportSystem.h"
 
 #include <cstdlib>
 #include <filesystem>
