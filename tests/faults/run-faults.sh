@@ -36,13 +36,12 @@ fi
 header() { sed -n "s/^# $1: //p" "$2" | head -n 1; }
 
 # The build targets a test needs: a test binary is its own target; the scripts
-# run the configure tool, and the resource scripts also what resources_tests sets up.
+# run the configure tool.
 targets_for() { # build test
   local tool=kvt-bootstrapper-tool
   [ "$1" = windows ] && tool=KVTBootstrapperTool
   case $2 in
     configure_tool_help|configure_tool_partial_write) echo "$tool" ;;
-    resources_checked_by_other_tools|resources_linux_*) echo "resources_tests $tool" ;;
     *) echo "$2" ;;
   esac
 }

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Builds the PE files the reader tests look at, and what tools that are not
-# ours say about them.
+# Builds the PE files the PE tests look at, and what wrestool, a tool that is
+# not ours, lists of them.
 #   make-fixtures.sh <our fixtures> <resource test fixtures> <output folder> <windres>
 # Resource scripts are compiled by windres and linked by lld-link into
 # resource-only DLLs, 64-bit and 32-bit alike (no 32-bit C toolchain needed).
-# Each file gets <file>.list, the listing of wrestool -l. The signed copy is
-# signed with a certificate made for this run.
+# Signed copies are signed with a certificate made for this run.
 set -euo pipefail
 ours=$1
 shared=$2
@@ -16,11 +15,17 @@ rm -rf "$out"
 mkdir -p "$out/icons"
 python3 "$shared/make-icons.py" "$out/icons"
 
-build() { # <script> <name> <machine>
+build() { # <script> <name> <machine> [object]
   "$windres" -O res -I "$out" "$1" -o "$out/$2.res"
-  lld-link /nologo /machine:"$3" /dll /noentry /out:"$out/$2.dll" "$out/$2.res"
+  lld-link /nologo /machine:"$3" /dll /noentry /out:"$out/$2.dll" "$out/$2.res" ${4:+"$4"}
   rm -f "$out/$2.lib"
   wrestool -l "$out/$2.dll" > "$out/$2.dll.list"
+}
+sign() { # <input> <output>
+  osslsigncode sign -certs "$out/signer.pem" -key "$out/signer.key" -n "KVT Reader Tests" -in "$out/$1" -out "$out/$2" >/dev/null
+  # The copy must really be signed, or the certificate tests prove nothing.
+  osslsigncode verify -CAfile "$out/signer.pem" -in "$out/$2" | grep -q "Signature verification: ok"
+  wrestool -l "$out/$2" > "$out/$2.list"
 }
 for script in SampleApp TargetApp; do
   sed "s#@KVT_FIXTURE_ICON_DIR@#$out/icons#" "$shared/$script.rc.in" > "$out/$script.rc"
@@ -28,22 +33,18 @@ done
 build "$out/SampleApp.rc" sample64 x64
 build "$out/SampleApp.rc" sample32 x86
 build "$out/TargetApp.rc" target64 x64
+# Past 64 KiB, where the checksum's upper half is no longer zero.
+head -c 70000 /dev/zero > "$out/filler.bin"
 build "$ours/NamedTypes.rc" named64 x64
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=KVT Reader Tests" \
   -keyout "$out/signer.key" -out "$out/signer.pem" 2>/dev/null
-osslsigncode sign -certs "$out/signer.pem" -key "$out/signer.key" -n "KVT Reader Tests" \
-  -in "$out/sample64.dll" -out "$out/signed64.dll" >/dev/null
-# The copy must really be signed, or the certificate tests prove nothing.
-osslsigncode verify -CAfile "$out/signer.pem" -in "$out/signed64.dll" | grep -q "Signature verification: ok"
-wrestool -l "$out/signed64.dll" > "$out/signed64.dll.list"
+sign sample64.dll signed64.dll
+sign named64.dll signedlarge64.dll
 
 # Several sections with the resources in the middle, as linkers lay out real
 # programs: a pointer in .data gives the file base relocations, which lld-link
 # puts in a .reloc section behind .rsrc.
-as=${windres%windres}as
 printf '.data\nvalue: .quad value\n' > "$out/pointer.s"
-"$as" -o "$out/pointer.o" "$out/pointer.s"
-lld-link /nologo /machine:x64 /dll /noentry /out:"$out/sections64.dll" "$out/sample64.res" "$out/pointer.o"
-rm -f "$out/sections64.lib"
-wrestool -l "$out/sections64.dll" > "$out/sections64.dll.list"
+"${windres%windres}as" -o "$out/pointer.o" "$out/pointer.s"
+build "$out/SampleApp.rc" sections64 x64 "$out/pointer.o"

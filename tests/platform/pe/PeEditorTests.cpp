@@ -1,6 +1,6 @@
 #include "platform/pe/PeResourceEditor.h"
+#include "tests/platform/pe/PeFixtures.h"
 #include "tests/support/LogCapture.h"
-#include "tests/peresources/PeTestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,6 @@
 
 namespace
 {
-	const FPeResourceId Icon{3, L""};
-	const FPeResourceId GroupIcon{14, L""};
-	const FPeResourceId Version{16, L""};
-	const FPeResourceId Data{10, L""};
-
 	using FKey = std::tuple<uint32_t, std::wstring, uint32_t, std::wstring, uint16_t>;
 	using FContents = std::map<FKey, std::string>;
 
@@ -23,8 +18,7 @@ namespace
 		return {Type.Id, Type.Name, Name.Id, Name.Name, Language};
 	}
 
-	// Every language version of every resource of a file, read by the reader
-	// from a buffer of exactly the file's size.
+	// Every language version of every resource of a file, as the reader finds them.
 	FContents ReadContents(const std::string& File)
 	{
 		FContents Contents;
@@ -40,11 +34,6 @@ namespace
 		return Contents;
 	}
 
-	std::string Text(const std::vector<uint8_t>& Bytes)
-	{
-		return std::string(Bytes.begin(), Bytes.end());
-	}
-
 	bool TryLoad(FPeResourceEditor& Editor, const std::string& File)
 	{
 		return Editor.TryLoad(reinterpret_cast<const uint8_t*>(File.data()), File.size());
@@ -55,22 +44,23 @@ namespace
 		return Image.OptionalHeaderOffset + PeFormat::CheckSumField;
 	}
 
+	uint32_t ComputeCheckSum(const std::string& File, const FPeImage& Image)
+	{
+		return FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(File.data()), File.size(), CheckSumOffset(Image));
+	}
+
 	// The copy the configure tool makes: the target's icons, groups and
 	// versions go in every language, the source's come in, in every language
 	// with the bytes of its default one. Returns what the target must then hold.
 	FContents CopyLooks(FPeResourceEditor& Target, const std::string& TargetFile, const std::string& SourceFile)
 	{
 		FContents Expected = ReadContents(TargetFile);
-		for (auto Entry = Expected.begin(); Entry != Expected.end();)
-		{
-			const uint32_t Type = std::get<0>(Entry->first);
-			Entry = Type == 3 || Type == 14 || Type == 16 ? Expected.erase(Entry) : std::next(Entry);
-		}
+		std::erase_if(Expected, [](const auto& Entry) { return std::get<0>(Entry.first) == 3 || std::get<0>(Entry.first) == 14 || std::get<0>(Entry.first) == 16; });
 		for (const FPeResource& Resource : Target.GetImage().Resources)
 		{
-			if (Resource.Type == Icon || Resource.Type == GroupIcon || Resource.Type == Version)
+			for (const FPeResourceLanguage& Language : Resource.Languages)
 			{
-				for (const FPeResourceLanguage& Language : Resource.Languages)
+				if (Resource.Type == Icon || Resource.Type == GroupIcon || Resource.Type == Version)
 				{
 					EXPECT_TRUE(Target.DeleteResource(Resource.Type, Resource.Name, Language.Language));
 				}
@@ -93,7 +83,7 @@ namespace
 
 // In place where the resources are the last section, as a new last section
 // where another section follows them; both header layouts.
-TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
+TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 {
 	for (const auto& [TargetName, bNewSection] : {std::pair{"target64.dll", false}, {"sample32.dll", false}, {"sections64.dll", true}})
 	{
@@ -118,8 +108,8 @@ TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResourc
 		EXPECT_EQ(Last.RawOffset % New.FileAlignment, 0u);
 		EXPECT_EQ(Last.RawSize % New.FileAlignment, 0u);
 		EXPECT_EQ(Last.VirtualAddress % New.SectionAlignment, 0u);
-		const uint32_t SizeOfImage = GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfImageField);
-		EXPECT_EQ(SizeOfImage, (Last.VirtualAddress + Last.VirtualSize + New.SectionAlignment - 1) / New.SectionAlignment * New.SectionAlignment);
+		EXPECT_EQ(GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfImageField),
+			(Last.VirtualAddress + Last.VirtualSize + New.SectionAlignment - 1) / New.SectionAlignment * New.SectionAlignment);
 		EXPECT_EQ(After.size(), static_cast<size_t>(Last.RawOffset) + Last.RawSize);
 		// What the other sections hold is where it was, byte for byte.
 		for (size_t Index = 0; Index < Old.Sections.size(); ++Index)
@@ -132,10 +122,9 @@ TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResourc
 				EXPECT_EQ(New.Sections[Index].VirtualAddress, Section.VirtualAddress);
 			}
 		}
-		const uint32_t InitializedBefore = GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField);
-		const uint32_t InitializedAfter = GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField);
 		const uint32_t OldResourceRaw = bNewSection ? 0 : Old.Sections.back().RawSize;
-		EXPECT_EQ(InitializedAfter, InitializedBefore + Last.RawSize - OldResourceRaw);
+		EXPECT_EQ(GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField),
+			GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField) + Last.RawSize - OldResourceRaw);
 
 		// The result can be edited again: the second copy rewrites the new last section in place.
 		FPeResourceEditor Again;
@@ -149,11 +138,10 @@ TEST(peresources_editor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResourc
 	}
 }
 
-TEST(peresources_editor, DirectoryOrderIsTheOneTheLoaderSearches)
+TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 {
-	const std::string Before = ReadFixture("target64.dll");
 	FPeResourceEditor Editor;
-	ASSERT_TRUE(TryLoad(Editor, Before));
+	ASSERT_TRUE(TryLoad(Editor, ReadFixture("target64.dll")));
 	for (const wchar_t* Name : {L"b", L"A", L"Ca", L"cB", L"\u00e9"})
 	{
 		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, {1, 2});
@@ -178,9 +166,9 @@ TEST(peresources_editor, DirectoryOrderIsTheOneTheLoaderSearches)
 		{
 			DataNames.push_back(Name);
 		}
-		if (Resource.Type == Data && Resource.Name == FPeResourceId{2, L""})
+		for (const FPeResourceLanguage& Language : Resource.Languages)
 		{
-			for (const FPeResourceLanguage& Language : Resource.Languages)
+			if (Resource.Type == Data && Name == L"2")
 			{
 				LanguagesOfTwo.push_back(Language.Language);
 			}
@@ -192,8 +180,19 @@ TEST(peresources_editor, DirectoryOrderIsTheOneTheLoaderSearches)
 	EXPECT_EQ(Image.Resources.front().Type, (FPeResourceId{0, L"ZTYPE"})) << "named types come before numbered ones";
 }
 
-TEST(peresources_editor, AppendedDataAndTheCertificateTableMoveWithTheFileAndTheChecksumFollows)
+TEST(PeEditor, AppendedDataAndTheCertificateTableMoveWithTheFileAndTheChecksumFollows)
 {
+	// osslsigncode computed the checksums of the signed files, one of them past
+	// 64 KiB, where the checksum's upper half is no longer zero: ours agrees.
+	for (const char* Name : {"signed64.dll", "signedlarge64.dll"})
+	{
+		const std::string Signed = ReadFixture(Name);
+		FPeImage Image;
+		ASSERT_TRUE(ParseExact(Signed, Image));
+		ASSERT_NE(Image.CheckSum, 0u);
+		EXPECT_EQ(ComputeCheckSum(Signed, Image), Image.CheckSum) << Name;
+	}
+
 	// Data appended behind the sections, as installers and packers keep it.
 	std::string Appended;
 	for (int Index = 0; Index < 1000; ++Index)
@@ -216,19 +215,13 @@ TEST(peresources_editor, AppendedDataAndTheCertificateTableMoveWithTheFileAndThe
 	EXPECT_EQ(After.substr(After.size() - Appended.size()), Appended);
 	const uint32_t CheckSum = GetUInt32(After, CheckSumOffset(Old));
 	EXPECT_NE(CheckSum, 0u);
-	EXPECT_EQ(CheckSum, FPeResourceEditor::ComputeCheckSum(Built.data(), Built.size(), CheckSumOffset(Old)));
-
-	// osslsigncode computed the checksum of the signed copy: ours agrees.
-	const std::string Signed = ReadFixture("signed64.dll");
-	FPeImage SignedImage;
-	ASSERT_TRUE(ParseExact(Signed, SignedImage));
-	ASSERT_NE(SignedImage.CheckSum, 0u);
-	EXPECT_EQ(FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(Signed.data()), Signed.size(),
-				  CheckSumOffset(SignedImage)),
-		SignedImage.CheckSum);
+	EXPECT_EQ(CheckSum, ComputeCheckSum(After, Old));
 
 	// A signed file whose resources grow keeps its certificate entry intact,
 	// aligned, and found through the directory.
+	const std::string Signed = ReadFixture("signed64.dll");
+	FPeImage SignedImage;
+	ASSERT_TRUE(ParseExact(Signed, SignedImage));
 	FPeResourceEditor SignedEditor;
 	ASSERT_TRUE(TryLoad(SignedEditor, Signed));
 	SignedEditor.SetResource(Data, FPeResourceId{0, L"GROWN"}, 0, std::vector<uint8_t>(3000, 0x33));
@@ -243,18 +236,14 @@ TEST(peresources_editor, AppendedDataAndTheCertificateTableMoveWithTheFileAndThe
 		Signed.substr(Entry.FileOffset, Entry.Length));
 }
 
-TEST(peresources_editor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
+TEST(PeEditor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
 {
-	// A second entry behind osslsigncode's one, as a second signature would add.
 	std::string Signed = ReadFixture("signed64.dll");
+	const std::string Second("\x10\0\0\0\0\x02\x02\0secondXY", 16);
+	ASSERT_TRUE(TryAppendCertificate(Signed, Second));
 	FPeImage SignedImage;
 	ASSERT_TRUE(ParseExact(Signed, SignedImage));
-	ASSERT_EQ(SignedImage.Certificates.size(), 1u);
-	ASSERT_EQ(static_cast<size_t>(SignedImage.CertificateDirectory.Address) + SignedImage.CertificateDirectory.Size, Signed.size());
-	const std::string Second("\x10\0\0\0\0\x02\x02\0secondXY", 16);
-	Signed += Second;
-	PutUInt32(Signed, SignedImage.CertificateDirectory.HeaderOffset + 4, SignedImage.CertificateDirectory.Size + 16);
-	const FPeCertificate First = SignedImage.Certificates[0];
+	const FPeCertificate First = SignedImage.Certificates.at(0);
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Signed));
@@ -274,55 +263,52 @@ TEST(peresources_editor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
 	EXPECT_EQ(Editor.GetCertificateCount(), 0u);
 	std::vector<uint8_t> Built;
 	ASSERT_TRUE(Editor.TryBuild(Built));
-	FPeImage Unsigned;
-	ASSERT_TRUE(ParseExact(Text(Built), Unsigned));
-	EXPECT_TRUE(Unsigned.Certificates.empty());
-	EXPECT_EQ(Unsigned.CertificateDirectory.Address, 0u);
-	EXPECT_EQ(Unsigned.CertificateDirectory.Size, 0u);
+	std::string Unsigned = Text(Built);
+	FPeImage UnsignedImage;
+	ASSERT_TRUE(ParseExact(Unsigned, UnsignedImage));
+	EXPECT_TRUE(UnsignedImage.Certificates.empty());
+	EXPECT_EQ(UnsignedImage.CertificateDirectory.Address, 0u);
+	EXPECT_EQ(UnsignedImage.CertificateDirectory.Size, 0u);
 	// Back to the file as it was before signing, but for the checksum the signing tool left behind.
 	EXPECT_EQ(Built.size(), First.FileOffset);
-	EXPECT_EQ(GetUInt32(Text(Built), CheckSumOffset(Unsigned)),
-		FPeResourceEditor::ComputeCheckSum(Built.data(), Built.size(), CheckSumOffset(Unsigned)));
-	std::string WithoutCheckSum = Text(Built);
-	PutUInt32(WithoutCheckSum, CheckSumOffset(Unsigned), 0);
+	EXPECT_EQ(GetUInt32(Unsigned, CheckSumOffset(UnsignedImage)), ComputeCheckSum(Unsigned, UnsignedImage));
+	PutUInt32(Unsigned, CheckSumOffset(UnsignedImage), 0);
 	const std::string Original = ReadFixture("sample64.dll");
-	EXPECT_EQ(WithoutCheckSum.substr(0, Original.size()), Original);
+	EXPECT_EQ(Unsigned.substr(0, Original.size()), Original);
 }
 
-TEST(peresources_editor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
+TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 {
 	const std::string Junk = "left by the caller";
-	FLogCapture Capture;
-
-	// Another section would need the table entry behind the last one, and
-	// something lies there.
-	std::string Crowded = ReadFixture("sections64.dll");
-	FPeImage Image;
-	ASSERT_TRUE(ParseExact(Crowded, Image));
-	const size_t FreeEntry = Image.SectionTableOffset + Image.Sections.size() * 40;
-	Crowded[FreeEntry + 3] = 'x';
-	FPeResourceEditor Editor;
-	ASSERT_TRUE(TryLoad(Editor, Crowded));
-	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
 	std::vector<uint8_t> Built(Junk.begin(), Junk.end());
-	EXPECT_FALSE(Editor.TryBuild(Built));
-	EXPECT_EQ(Text(Built), Junk);
+	FLogCapture Capture;
+	const auto ExpectRefused = [&](const std::string& File)
+	{
+		FPeResourceEditor Editor;
+		Capture.Clear();
+		ASSERT_TRUE(TryLoad(Editor, File)) << Capture.Dump();
+		Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
+		EXPECT_FALSE(Editor.TryBuild(Built));
+		EXPECT_EQ(Text(Built), Junk);
+		EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();
+	};
+	const std::string Sections = ReadFixture("sections64.dll");
+	FPeImage Image;
+	ASSERT_TRUE(ParseExact(Sections, Image));
+
+	// Another section would need the table entry behind the last one, and something lies there.
+	std::string Crowded = Sections;
+	Crowded.at(Image.SectionTableOffset + Image.Sections.size() * PeFormat::SectionHeaderSize + 3) = 'x';
+	ExpectRefused(Crowded);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"PeResourceEditor::TryBuild",
-		L"Failed because the section table has no room for another section"))
-		<< Capture.Dump();
+		L"Failed because the section table has no room for another section"));
 
 	// An image aligned below the page size is mapped as it lies in the file;
 	// here a new section could not sit at the same place in both.
-	std::string Unpaged = ReadFixture("sections64.dll");
-	ASSERT_TRUE(ParseExact(Unpaged, Image));
+	std::string Unpaged = Sections;
 	PutUInt32(Unpaged, Image.OptionalHeaderOffset + PeFormat::SectionAlignmentField, 0x200);
-	ASSERT_TRUE(TryLoad(Editor, Unpaged));
-	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
-	Capture.Clear();
-	EXPECT_FALSE(Editor.TryBuild(Built));
-	EXPECT_EQ(Text(Built), Junk);
-	EXPECT_NE(Capture.Dump().find(L"would lie at 0x3200 in memory but at 0x1600 in the file"), std::wstring::npos)
-		<< Capture.Dump();
+	ExpectRefused(Unpaged);
+	EXPECT_NE(Capture.Dump().find(L"would lie at 0x3200 in memory but at 0x1600 in the file"), std::wstring::npos);
 
 	// A certificate table that claims to lie inside the sections would be
 	// overwritten by the new resources.
@@ -333,17 +319,11 @@ TEST(peresources_editor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	PutUInt32(Inside, CertificateEntry, Image.Sections[0].RawOffset);
 	PutUInt32(Inside, CertificateEntry + 4, 16);
 	PutUInt32(Inside, Image.Sections[0].RawOffset, 16);
-	Capture.Clear();
-	ASSERT_TRUE(TryLoad(Editor, Inside)) << Capture.Dump();
-	Editor.SetResource(Data, FPeResourceId{1, L""}, 0, {1});
-	EXPECT_FALSE(Editor.TryBuild(Built));
-	EXPECT_EQ(Text(Built), Junk);
-	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();
+	ExpectRefused(Inside);
 
 	// Nothing loaded, nothing built.
 	FPeResourceEditor Empty;
 	EXPECT_FALSE(Empty.TryBuild(Built));
 	EXPECT_EQ(Text(Built), Junk);
-	std::string Cut = ReadFixture("target64.dll").substr(0, 300);
-	EXPECT_FALSE(TryLoad(Empty, Cut));
+	EXPECT_FALSE(TryLoad(Empty, ReadFixture("target64.dll").substr(0, 300)));
 }

@@ -1,3 +1,0 @@
-#include "tests/resources/SystemCategories.h"
-
-const wchar_t* const ExecutableTypeCategory = L"FWindowsPlatform::TryGetExecutableType";

@@ -1,0 +1,73 @@
+#include "tests/support/PeBuilders.h"
+
+#include <memory>
+
+using namespace PeFormat;
+
+void PutUInt16(std::string& Bytes, size_t Offset, uint16_t Value)
+{
+	Bytes.at(Offset + 1);
+	WriteUInt16(Bytes.data(), Offset, Value);
+}
+
+void PutUInt32(std::string& Bytes, size_t Offset, uint32_t Value)
+{
+	Bytes.at(Offset + 3);
+	WriteUInt32(Bytes.data(), Offset, Value);
+}
+
+uint32_t GetUInt32(const std::string& Bytes, size_t Offset)
+{
+	Bytes.at(Offset + 3);
+	return ReadUInt32(Bytes.data(), Offset);
+}
+
+std::string MakePeHeaders(uint16_t Machine, uint16_t Characteristics, uint32_t Offset, size_t Size)
+{
+	std::string Bytes(Size != 0 ? Size : Offset + NtHeadersSize, '\0');
+	PutUInt16(Bytes, 0, DosSignature);
+	PutUInt32(Bytes, NewHeaderOffsetField, Offset);
+	if (Offset + NtSignatureSize + FileHeaderSize <= Bytes.size())
+	{
+		PutUInt32(Bytes, Offset, NtSignature);
+		PutUInt16(Bytes, Offset + NtSignatureSize + MachineField, Machine);
+		PutUInt16(Bytes, Offset + NtSignatureSize + CharacteristicsField, Characteristics);
+	}
+	return Bytes;
+}
+
+namespace
+{
+	std::unique_ptr<uint8_t[]> Exact(const std::string& Bytes)
+	{
+		std::unique_ptr<uint8_t[]> Copy(new uint8_t[Bytes.size()]);
+		std::copy(Bytes.begin(), Bytes.end(), Copy.get());
+		return Copy;
+	}
+}
+
+bool ParseExact(const std::string& Bytes, FPeImage& OutImage)
+{
+	return TryParsePeImage(Exact(Bytes).get(), Bytes.size(), OutImage);
+}
+
+bool ReadExact(const std::string& Bytes, const std::vector<FPeResourceId>& Types, std::vector<FPeResourceData>& OutResources)
+{
+	return TryReadResources(Exact(Bytes).get(), Bytes.size(), Types, OutResources);
+}
+
+bool TryAppendCertificate(std::string& Image, const std::string& Entry)
+{
+	FPeImage Parsed;
+	if (!ParseExact(Image, Parsed) || Parsed.Certificates.empty() ||
+		static_cast<uint64_t>(Parsed.CertificateDirectory.Address) + Parsed.CertificateDirectory.Size != Image.size())
+	{
+		return false;
+	}
+	const auto Padding = [](size_t Length) { return (CertificateAlignment - Length % CertificateAlignment) % CertificateAlignment; };
+	Image.append(Padding(Image.size()), '\0');
+	Image += Entry;
+	Image.append(Padding(Entry.size()), '\0');
+	PutUInt32(Image, Parsed.CertificateDirectory.HeaderOffset + 4, static_cast<uint32_t>(Image.size() - Parsed.CertificateDirectory.Address));
+	return true;
+}
