@@ -1,15 +1,18 @@
 #include "analytics/GenericAnalytics.h"
+#include "http/CurlHttpModule.h"
 
-#include "tests/analytics/FakeHttp.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <optional>
 
 using namespace std::string_literals;
+using FStrings = std::vector<std::string>;
 
 namespace
 {
@@ -17,64 +20,84 @@ namespace
 	constexpr int64_t Second = 1'000 * Millisecond;
 	constexpr int64_t Hour = 3'600 * Second;
 
-	const char* const ExampleSession = "0f8fad5b-d9cb-469f-a165-70867728950e";
+	// The one fake HTTP module: every call on its requests is a line of Log, in
+	// order, and nothing is sent. Percent-encoding is libcurl's own (no network
+	// involved), so the query is built with the real encoder; a call to it can fail.
+	struct FFakeHttpModule : IHttpModule
+	{
+		struct FRequest : IHttpRequest
+		{
+			FFakeHttpModule& Module;
+			std::string Verb;
+
+			explicit FRequest(FFakeHttpModule& InModule) : Module(InModule) {}
+			std::string GetVerb() const override { return Verb; }
+			void SetVerb(const std::string& InVerb) override { Module.Log.push_back("SetVerb " + (Verb = InVerb)); }
+			void SetURL(const std::string& URL) override { Module.Log.push_back("SetURL " + URL); }
+			void SetContent(const std::string& Content) override { Module.Log.push_back("SetContent " + Content); }
+			void SetHeader(const std::string& Name, const std::string& Value) override
+			{
+				Module.Log.push_back("SetHeader " + Name + ": " + Value);
+			}
+			void SetTimeLimitMs(int64_t Ms) override { Module.Log.push_back("SetTimeLimitMs " + std::to_string(Ms)); }
+			bool ProcessRequest() override
+			{
+				Module.Log.push_back("ProcessRequest");
+				return Module.OnProcess();
+			}
+		};
+
+		FStrings Log;
+		int UrlEncodeCalls = 0;
+		int FailingUrlEncodeCall = 0; // 1-based; 0: none fails
+		// Runs as each request is processed; its result is the request's.
+		std::function<bool()> OnProcess = [] { return true; };
+		FCurlHttpModule Encoder;
+
+		std::shared_ptr<IHttpRequest> CreateRequest() override { return std::make_shared<FRequest>(*this); }
+		bool UrlEncode(const std::string& Input, std::string& Output) override
+		{
+			return ++UrlEncodeCalls != FailingUrlEncodeCall && Encoder.UrlEncode(Input, Output);
+		}
+		// What the requests were given by that call (SetContent: the bodies), in order.
+		FStrings Given(const std::string& Call) const
+		{
+			FStrings Values;
+			for (const std::string& Line : Log)
+			{
+				if (Line.starts_with(Call + " "))
+				{
+					Values.push_back(Line.substr(Call.size() + 1));
+				}
+			}
+			return Values;
+		}
+	};
 
 	// The monotonic clock under the test's control.
-	class FClockedAnalytics : public FGenericAnalytics
+	struct FClockedAnalytics : FGenericAnalytics
 	{
-	public:
 		using FGenericAnalytics::FGenericAnalytics;
 		int64_t Now = 0;
-
-	protected:
 		int64_t ReadMonotonicNanoseconds() const override { return Now; }
 	};
 
 	class AnalyticsTest : public ::testing::Test
 	{
 	protected:
+		FLogCapture Capture;
 		FFakeHttpModule Http;
 		FFakePlatform Platform;
 		FClockedAnalytics Analytics{&Http, &Platform, L"++KVTSDK+Release-2.0-CL-1000",
 			L"ZorvanOnlineServices.BootStrapper", L"prod", "https://telemetry.example.test"};
 
 		void SetUp() override { Analytics.SetSessionId(L"0f8fad5b-d9cb-469f-a165-70867728950e"); }
-
-		std::vector<std::string> SentBodies() const
-		{
-			std::vector<std::string> Bodies;
-			for (const auto& Request : Http.Requests)
-			{
-				Bodies.push_back(Request->Content);
-			}
-			return Bodies;
-		}
 	};
 
-	FAnalyticsAttribute Attribute(const char* Name, EAttributeType Type)
-	{
-		FAnalyticsAttribute Result;
-		Result.Name = Name;
-		Result.Type = Type;
-		return Result;
-	}
-
-	FAnalyticsAttribute StringAttribute(const char* Name, const std::string& Value)
-	{
-		FAnalyticsAttribute Result = Attribute(Name, EAttributeType::String);
-		Result.StringValue = Value;
-		return Result;
-	}
-
-	FAnalyticsAttribute DoubleAttribute(const char* Name, double Value)
-	{
-		FAnalyticsAttribute Result = Attribute(Name, EAttributeType::Double);
-		Result.DoubleValue = Value;
-		return Result;
-	}
+	const std::string StartEvent = R"({"EventName":"KVTBootstrap.Start","DateOffset":")";
 }
 
-TEST_F(AnalyticsTest, ThreeEventsAreSentInQueueOrderWithTheirAges)
+TEST_F(AnalyticsTest, EventsGoInQueueOrderAgedAsTheirOwnUploadBeginsAndAreNeverRetried)
 {
 	Analytics.Now = 10 * Second;
 	Analytics.RecordBootstrapStart();
@@ -82,155 +105,107 @@ TEST_F(AnalyticsTest, ThreeEventsAreSentInQueueOrderWithTheirAges)
 	Analytics.RecordUserHelperExit(-1);
 	Analytics.Now += 45 * Millisecond;
 	Analytics.RecordStartupSpeed(2304, 0, 0);
-
-	Analytics.FlushEvents();
-
-	EXPECT_EQ(SentBodies(), (std::vector<std::string>{
-		R"({"EventName":"KVTBootstrap.Start","DateOffset":"+00:00:02.310"})",
-		R"({"EventName":"KVTBootstrap.UserHelper.Exit","ExitCode":-1,"ExitCodeHexString":"FFFFFFFFh","DateOffset":"+00:00:00.045"})",
-		R"({"EventName":"KVTBootstrap.Performance.StartupSpeed","StartupTimeInMs":2304,"RestartCount":0,"FinalExitCode":0,"DateOffset":"+00:00:00.000"})",
-	}));
-}
-
-TEST_F(AnalyticsTest, ExitCodesKeepTheirSignAndHexForm)
-{
-	Analytics.RecordUserHelperExit(static_cast<int32_t>(0x80000000u));
 	Analytics.RecordUserHelperExit(259);
-	Analytics.RecordUserHelperExit(0);
-	Analytics.FlushEvents();
-
-	const std::string Prefix = R"({"EventName":"KVTBootstrap.UserHelper.Exit",)";
-	const std::string Suffix = R"(,"DateOffset":"+00:00:00.000"})";
-	EXPECT_EQ(SentBodies(), (std::vector<std::string>{
-		Prefix + R"("ExitCode":-2147483648,"ExitCodeHexString":"80000000h")" + Suffix,
-		Prefix + R"("ExitCode":259,"ExitCodeHexString":"00000103h")" + Suffix,
-		Prefix + R"("ExitCode":0,"ExitCodeHexString":"00000000h")" + Suffix,
-	}));
-}
-
-TEST_F(AnalyticsTest, DateOffsetCutsMillisecondsAndKeepsHoursPastADay)
-{
-	Analytics.RecordBootstrapStart();
-	Analytics.Now = 1 * Hour + 2 * 60 * Second + 3 * Second + 456'700'000;
-	Analytics.FlushEvents();
-
-	Analytics.Now = 0;
-	Analytics.RecordBootstrapStart();
-	Analytics.Now = 100 * Hour;
-	Analytics.FlushEvents();
-
-	ASSERT_EQ(Http.Requests.size(), 2u);
-	EXPECT_NE(Http.Requests[0]->Content.find(R"("DateOffset":"+01:02:03.456"})"), std::string::npos) << Http.Requests[0]->Content;
-	EXPECT_NE(Http.Requests[1]->Content.find(R"("DateOffset":"+100:00:00.000"})"), std::string::npos) << Http.Requests[1]->Content;
-}
-
-TEST_F(AnalyticsTest, EachAgeIsTakenWhenItsOwnUploadBegins)
-{
-	Analytics.RecordBootstrapStart();
-	Analytics.RecordBootstrapStart();
-	// Every upload takes a second on this clock.
+	// Every upload takes a second on this clock, and fails.
 	Http.OnProcess = [this]
 	{
 		Analytics.Now += Second;
-		return true;
+		return false;
 	};
 	Analytics.FlushEvents();
+	Analytics.FlushEvents();
 
-	EXPECT_EQ(SentBodies(), (std::vector<std::string>{
-		R"({"EventName":"KVTBootstrap.Start","DateOffset":"+00:00:00.000"})",
-		R"({"EventName":"KVTBootstrap.Start","DateOffset":"+00:00:01.000"})",
+	EXPECT_EQ(Http.Given("SetContent"), (FStrings{
+		StartEvent + R"(+00:00:02.310"})",
+		R"({"EventName":"KVTBootstrap.UserHelper.Exit","ExitCode":-1,"ExitCodeHexString":"FFFFFFFFh","DateOffset":"+00:00:01.045"})",
+		R"({"EventName":"KVTBootstrap.Performance.StartupSpeed","StartupTimeInMs":2304,"RestartCount":0,"FinalExitCode":0,"DateOffset":"+00:00:02.000"})",
+		R"({"EventName":"KVTBootstrap.UserHelper.Exit","ExitCode":259,"ExitCodeHexString":"00000103h","DateOffset":"+00:00:03.000"})",
 	}));
+	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
 }
 
-TEST_F(AnalyticsTest, FlushEmptiesTheQueueEvenWhenEveryUploadFails)
+TEST_F(AnalyticsTest, DateOffsetCutsMillisecondsKeepsHoursPastADayAndStopsAtFifteenCharacters)
 {
-	Http.OnProcess = [] { return false; };
-	Analytics.FlushEvents();
-	EXPECT_TRUE(Http.Requests.empty());
-
-	Analytics.RecordBootstrapStart();
-	Analytics.RecordUserHelperExit(1);
-	Analytics.RecordStartupSpeed(1, 2, 3);
-	Analytics.FlushEvents();
-	EXPECT_EQ(Http.Requests.size(), 3u);
-
-	Analytics.FlushEvents();
-	EXPECT_EQ(Http.Requests.size(), 3u) << "a failed event must not be sent again";
-
-	Analytics.RecordBootstrapStart();
-	Analytics.FlushEvents();
-	EXPECT_EQ(Http.Requests.size(), 4u);
-}
-
-TEST_F(AnalyticsTest, WithoutSessionIdNothingIsSentAndEachEventSaysWhy)
-{
-	FLogCapture Capture;
-	FClockedAnalytics NoSession(&Http, &Platform, L"v", L"a", L"e", "http://127.0.0.1:9");
-	NoSession.RecordBootstrapStart();
-	NoSession.RecordUserHelperExit(3);
-	NoSession.FlushEvents();
-
-	EXPECT_TRUE(Http.Requests.empty());
-	EXPECT_EQ(Http.UrlEncodeCalls, 0);
-	size_t Messages = 0;
-	for (const auto& Entry : Capture.Entries())
+	const std::pair<int64_t, std::string> Cases[] = {{Hour + 2 * 60 * Second + 3 * Second + 456'700'000, "+01:02:03.456"},
+		{100 * Hour, "+100:00:00.000"}, {12345 * Hour + 999 * Millisecond, "+12345:00:00.99"}};
+	for (const auto& [Age, Offset] : Cases)
 	{
-		Messages += Entry.Level == ELogLevel::Verbose &&
-			Entry.Message == L"FGenericAnalytics::RecordEvent - Failed, SessionID needs to be set.";
+		Analytics.Now = 0;
+		Analytics.RecordBootstrapStart();
+		Analytics.Now = Age;
+		Analytics.FlushEvents();
+		EXPECT_EQ(Http.Given("SetContent").back(), StartEvent + Offset + "\"}");
 	}
-	EXPECT_EQ(Messages, 2u) << Capture.Dump();
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::RecordEvent",
-		L"FGenericAnalytics::RecordEvent - Failed, SessionID needs to be set."));
-
-	// The queue was emptied all the same.
-	NoSession.SetSessionId(L"s");
-	NoSession.FlushEvents();
-	EXPECT_TRUE(Http.Requests.empty());
 }
 
-TEST_F(AnalyticsTest, RequestCarriesTheQueryHeadersAndBody)
+TEST_F(AnalyticsTest, RequestGoesToTheBuiltInAddressWithIdentityTextEncodedOneUtf16UnitAtATime)
 {
-	// The build-time base address is the default.
-	FClockedAnalytics Default(&Http, &Platform, L"++KVTSDK+Release-2.0-CL-1000",
-		L"ZorvanOnlineServices.BootStrapper", L"prod");
-	Default.SetSessionId(L"0f8fad5b-d9cb-469f-a165-70867728950e");
+	// U+1F600 is a surrogate pair in UTF-16: each half becomes its own 3 bytes.
+	const std::wstring Emoji = sizeof(wchar_t) == 2
+		? std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)}
+		: std::wstring{static_cast<wchar_t>(0x1F600)};
+	Platform.PlatformName = L"Os\u00E9";
+	Platform.PlatformVersion = L"1" + Emoji;
+	FClockedAnalytics Default(&Http, &Platform, L"++KVT+v\u4E2D", L"App", L"prod");
+	Default.SetSessionId(L"0f8fad5b-" + Emoji);
 	Default.RecordBootstrapStart();
 	Default.FlushEvents();
 
-	ASSERT_EQ(Http.Requests.size(), 1u);
-	const FFakeHttpRequest& Request = *Http.Requests[0];
-	EXPECT_EQ(Request.URL, std::string(KVT_TELEMETRY_URL) +
-		"/telemetry/data?SessionID=0f8fad5b-d9cb-469f-a165-70867728950e&AppID=ZorvanOnlineServices.BootStrapper"
-		"&AppVersion=%2B%2BKVTSDK%2BRelease-2.0-CL-1000&AppEnvironment=prod&UploadType=eteventstream");
-	EXPECT_EQ(Request.Verb, "POST");
-	EXPECT_EQ(Request.Content, R"({"EventName":"KVTBootstrap.Start","DateOffset":"+00:00:00.000"})");
-	EXPECT_EQ(Request.Headers, (std::vector<std::pair<std::string, std::string>>{
-		{"User-Agent", "ZorvanOnlineServices.BootStrapper++KVTSDK+Release-2.0-CL-1000 FakeOS1.2.3.1.0.32bit"},
-		{"Content-Type", "application/json; charset=utf-8"},
-	}));
-	EXPECT_EQ(Request.Calls, (std::vector<std::string>{"SetHeader User-Agent", "SetHeader Content-Type", "SetURL",
-		"SetVerb", "SetContent", "SetTimeLimitMs", "ProcessRequest"}));
-	EXPECT_EQ(Request.TimeLimitMs, 10'000) << "a lone upload has the whole budget";
+	EXPECT_EQ(Http.Log, (FStrings{
+		"SetHeader User-Agent: App++KVT+v\xE4\xB8\xAD Os\xC3\xA9" "1\xED\xA0\xBD\xED\xB8\x80",
+		"SetHeader Content-Type: application/json; charset=utf-8",
+		"SetURL " KVT_TELEMETRY_URL "/telemetry/data?SessionID=0f8fad5b-%ED%A0%BD%ED%B8%80&AppID=App"
+		"&AppVersion=%2B%2BKVT%2Bv%E4%B8%AD&AppEnvironment=prod&UploadType=eteventstream",
+		"SetVerb POST", "SetContent " + StartEvent + "+00:00:00.000\"}",
+		"SetTimeLimitMs 10000", // a lone upload has the whole budget
+		"ProcessRequest"}));
+}
+
+TEST_F(AnalyticsTest, NothingIsSentWithoutSessionIdJsonOrQueryAndEachEventSaysWhy)
+{
+	FClockedAnalytics NoSession(&Http, &Platform, L"v", L"a", L"e", "http://h");
+	NoSession.RecordBootstrapStart();
+	NoSession.RecordUserHelperExit(3);
+	NoSession.FlushEvents();
+	// The queue was emptied all the same.
+	NoSession.SetSessionId(L"s");
+	NoSession.FlushEvents();
+	EXPECT_EQ(Http.UrlEncodeCalls, 0);
+	ASSERT_EQ(Capture.Entries().size(), 2u) << Capture.Dump();
+	EXPECT_EQ(Capture.Entries()[0].Message, Capture.Entries()[1].Message);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::RecordEvent",
+		L"FGenericAnalytics::RecordEvent - Failed, SessionID needs to be set."));
+
+	Analytics.RecordEvent({{.Name = "Ratio", .DoubleValue = std::nan(""), .Type = EAttributeType::Double}});
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::RecordEvent",
+		L"FGenericAnalytics::RecordEvent - Failed to create json string."));
+	EXPECT_EQ(Http.UrlEncodeCalls, 0);
+
+	Http.FailingUrlEncodeCall = 2;
+	Analytics.RecordEvent({{.Name = "EventName", .StringValue = "x"}});
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::RecordEvent",
+		L"FGenericAnalytics::RecordEvent - Failed to encode url path."));
+	EXPECT_EQ(Http.UrlEncodeCalls, 2) << "the encodings after a failed one are not attempted";
+	EXPECT_TRUE(Http.Log.empty());
 }
 
 TEST(AnalyticsBudget, UploadsOfOneFlushShareOneTimeBudget)
 {
-	struct FCase
+	const struct
 	{
 		int64_t BudgetMs;
 		int64_t UploadMs;
 		int Events;
-		std::vector<int64_t> Limits;
-		std::wstring Message;  // empty: nothing logged
-	};
-	const FCase Cases[] = {
+		FStrings Limits;
+		std::wstring Message; // empty: nothing logged
+	} Cases[] = {
 		// The fifth event's turn comes just as the budget runs out.
-		{FGenericAnalytics::DefaultUploadTimeBudgetMs, 2'500, 5, {10'000, 7'500, 5'000, 2'500},
+		{FGenericAnalytics::DefaultUploadTimeBudgetMs, 2'500, 5, {"10000", "7500", "5000", "2500"},
 			L"Telemetry time budget spent: 1 of 5 events not sent."},
-		{1'500, 400, 7, {1'500, 1'100, 700, 300}, L"Telemetry time budget spent: 3 of 7 events not sent."},
-		{FGenericAnalytics::DefaultUploadTimeBudgetMs, 1'000, 3, {10'000, 9'000, 8'000}, L""},
+		{1'500, 400, 7, {"1500", "1100", "700", "300"}, L"Telemetry time budget spent: 3 of 7 events not sent."},
+		{FGenericAnalytics::DefaultUploadTimeBudgetMs, 1'000, 3, {"10000", "9000", "8000"}, L""},
 	};
-	for (const FCase& Case : Cases)
+	for (const auto& Case : Cases)
 	{
 		SCOPED_TRACE(testing::Message() << Case.BudgetMs << " ms for " << Case.Events << " events");
 		FLogCapture Capture;
@@ -251,110 +226,57 @@ TEST(AnalyticsBudget, UploadsOfOneFlushShareOneTimeBudget)
 		};
 		Analytics.FlushEvents();
 
-		std::vector<int64_t> Limits;
-		for (size_t Index = 0; Index < Http.Requests.size(); ++Index)
+		EXPECT_EQ(Http.Given("SetTimeLimitMs"), Case.Limits);
+		const FStrings Bodies = Http.Given("SetContent");
+		for (size_t Index = 0; Index < Bodies.size(); ++Index)
 		{
-			Limits.push_back(Http.Requests[Index]->TimeLimitMs);
-			EXPECT_NE(Http.Requests[Index]->Content.find("\"ExitCode\":" + std::to_string(Index) + ","), std::string::npos)
-				<< "sent out of order: " << Http.Requests[Index]->Content;
+			EXPECT_NE(Bodies[Index].find("\"ExitCode\":" + std::to_string(Index) + ","), std::string::npos) << Bodies[Index];
 		}
-		EXPECT_EQ(Limits, Case.Limits);
-		if (Case.Message.empty())
-		{
-			EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
-		}
-		else
-		{
-			EXPECT_EQ(Capture.Entries().size(), 1u) << Capture.Dump();
-			EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::FlushEvents", Case.Message)) << Capture.Dump();
-		}
+		EXPECT_EQ(Capture.Entries().size(), Case.Message.empty() ? 0u : 1u) << Capture.Dump();
+		EXPECT_TRUE(Case.Message.empty() || Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::FlushEvents", Case.Message));
 
 		// The next flush has a budget of its own, and what was dropped stays dropped.
-		Http.Requests.clear();
+		Http.Log.clear();
 		Analytics.RecordBootstrapStart();
 		Analytics.FlushEvents();
-		ASSERT_EQ(Http.Requests.size(), 1u);
-		EXPECT_EQ(Http.Requests[0]->TimeLimitMs, Case.BudgetMs);
-		EXPECT_NE(Http.Requests[0]->Content.find("KVTBootstrap.Start"), std::string::npos);
+		EXPECT_EQ(Http.Given("SetTimeLimitMs"), FStrings{std::to_string(Case.BudgetMs)});
+		EXPECT_EQ(Http.Given("SetContent"), FStrings{StartEvent + "+00:00:00.000\"}"});
 	}
 }
 
-TEST_F(AnalyticsTest, IdentityTextIsEncodedOneUtf16UnitAtATime)
-{
-	// U+1F600 is a surrogate pair in UTF-16: each half becomes its own 3 bytes.
-	const std::wstring Emoji = sizeof(wchar_t) == 2
-		? std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)}
-		: std::wstring{static_cast<wchar_t>(0x1F600)};
-	Platform.PlatformName = L"Os\u00E9";
-	Platform.PlatformVersion = L"1" + Emoji;
-	FClockedAnalytics Wide(&Http, &Platform, L"v\u4E2D", L"App", L"e", "http://h");
-	Wide.SetSessionId(L"s" + Emoji);
-	Wide.RecordBootstrapStart();
-	Wide.FlushEvents();
-
-	ASSERT_EQ(Http.Requests.size(), 1u);
-	EXPECT_EQ(Http.Requests[0]->Headers.at(0).second, "Appv\xE4\xB8\xAD Os\xC3\xA9" "1\xED\xA0\xBD\xED\xB8\x80");
-	EXPECT_EQ(Http.Requests[0]->URL, "http://h/telemetry/data?SessionID=s%ED%A0%BD%ED%B8%80&AppID=App"
-		"&AppVersion=v%E4%B8%AD&AppEnvironment=e&UploadType=eteventstream");
-}
-
-TEST_F(AnalyticsTest, FailedSerialisationOrEncodingSendsNothing)
+TEST(AnalyticsAttributeJson, EveryTypeHasItsJsonFormAndNonFiniteNumbersOrNothingHaveNone)
 {
 	FLogCapture Capture;
-	Analytics.RecordEvent({DoubleAttribute("Ratio", std::nan(""))});
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::RecordEvent",
-		L"FGenericAnalytics::RecordEvent - Failed to create json string."));
-	EXPECT_EQ(Http.UrlEncodeCalls, 0);
-
-	Http.FailingUrlEncodeCall = 2;
-	Analytics.RecordEvent({StringAttribute("EventName", "x")});
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::RecordEvent",
-		L"FGenericAnalytics::RecordEvent - Failed to encode url path."));
-	EXPECT_EQ(Http.UrlEncodeCalls, 2) << "the encodings after a failed one are not attempted";
-	EXPECT_TRUE(Http.Requests.empty());
-}
-
-TEST(AnalyticsAttributeJson, StringsAreEscapedExactlyAndUtf8PassesThrough)
-{
-	const std::string Value = "q\"b\\\t\x01" "\xC3\xA9" "\0" "\b\n\f\r" "\x7F/\x1F"s;
-	std::string Json;
-	ASSERT_TRUE(FAnalyticsAttribute::ToJson({StringAttribute("S", Value)}, Json));
-	EXPECT_EQ(Json, R"({"S":"q\"b\\\t\u0001)" "\xC3\xA9" R"(\u0000\b\n\f\r)" "\x7F" R"(/\u001F"})");
-}
-
-TEST(AnalyticsAttributeJson, EveryTypeHasItsJsonFormAndNamesRepeat)
-{
-	FAnalyticsAttribute Big = Attribute("U", EAttributeType::UInt64);
-	Big.UInt64Value = std::numeric_limits<uint64_t>::max();
-	FAnalyticsAttribute Small = Attribute("I", EAttributeType::Int64);
-	Small.Int64Value = std::numeric_limits<int64_t>::min();
-	FAnalyticsAttribute Yes = Attribute("B", EAttributeType::Bool);
-	Yes.BoolValue = true;
-	const FAnalyticsAttribute No = Attribute("B", EAttributeType::Bool);
-
-	std::string Json;
-	ASSERT_TRUE(FAnalyticsAttribute::ToJson({DoubleAttribute("D", 1.0), DoubleAttribute("D", 0.5),
-		DoubleAttribute("D", 1e21), Big, Small, Yes, No}, Json));
-	EXPECT_EQ(Json, R"({"D":1.0,"D":0.5,"D":1e21,"U":18446744073709551615,"I":-9223372036854775808,"B":true,"B":false})");
-}
-
-TEST(AnalyticsAttributeJson, UnknownTypeIsLoggedAndLeftOut)
-{
-	FLogCapture Capture;
-	std::string Json;
-	ASSERT_TRUE(FAnalyticsAttribute::ToJson({StringAttribute("A", "1"),
-		Attribute("Odd", static_cast<EAttributeType>(7)), StringAttribute("B", "2")}, Json));
-	EXPECT_EQ(Json, R"({"A":"1","B":"2"})");
-	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();
+	using EType = EAttributeType;
+	const struct
+	{
+		std::vector<FAnalyticsAttribute> Attributes;
+		std::optional<std::string> Json;
+	} Cases[] = {
+		// Exact escapes; UTF-8 and DEL pass through; an embedded NUL stays.
+		{{{.Name = "S", .StringValue = "q\"b\\\t\x01" "\xC3\xA9" "\0" "\b\n\f\r" "\x7F/\x1F"s}},
+			R"({"S":"q\"b\\\t\u0001)" "\xC3\xA9" R"(\u0000\b\n\f\r)" "\x7F" R"(/\u001F"})"},
+		// Names repeat as they come.
+		{{{.Name = "D", .DoubleValue = 1.0, .Type = EType::Double}, {.Name = "D", .DoubleValue = 0.5, .Type = EType::Double},
+			{.Name = "D", .DoubleValue = 1e21, .Type = EType::Double},
+			{.Name = "U", .UInt64Value = std::numeric_limits<uint64_t>::max(), .Type = EType::UInt64},
+			{.Name = "I", .Int64Value = std::numeric_limits<int64_t>::min(), .Type = EType::Int64},
+			{.Name = "B", .BoolValue = true, .Type = EType::Bool}, {.Name = "B", .Type = EType::Bool}},
+			R"({"D":1.0,"D":0.5,"D":1e21,"U":18446744073709551615,"I":-9223372036854775808,"B":true,"B":false})"},
+		{{}, std::nullopt},
+		{{{.Name = "A", .StringValue = "1"}, {.Name = "N", .DoubleValue = std::nan(""), .Type = EType::Double}}, std::nullopt},
+		{{{.Name = "Inf", .DoubleValue = std::numeric_limits<double>::infinity(), .Type = EType::Double}}, std::nullopt},
+		// An unknown type is logged and left out.
+		{{{.Name = "A", .StringValue = "1"}, {.Name = "Odd", .Type = EType(7)}, {.Name = "B", .StringValue = "2"}},
+			R"({"A":"1","B":"2"})"},
+	};
+	for (const auto& Case : Cases)
+	{
+		std::string Json = "untouched";
+		EXPECT_EQ(FAnalyticsAttribute::ToJson(Case.Attributes, Json), Case.Json.has_value());
+		EXPECT_EQ(Json, Case.Json.value_or("untouched"));
+	}
+	EXPECT_EQ(Capture.Entries().size(), 1u) << Capture.Dump();
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FAnalyticsAttribute::ToJson",
 		L"FAnalyticsAttribute::ToJson: Unhandled Attribute type 7"));
-}
-
-TEST(AnalyticsAttributeJson, NoJsonForAnEmptyListOrANonFiniteNumber)
-{
-	std::string Json = "untouched";
-	EXPECT_FALSE(FAnalyticsAttribute::ToJson({}, Json));
-	EXPECT_FALSE(FAnalyticsAttribute::ToJson({StringAttribute("A", "1"), DoubleAttribute("N", std::nan(""))}, Json));
-	EXPECT_FALSE(FAnalyticsAttribute::ToJson({DoubleAttribute("Inf", std::numeric_limits<double>::infinity())}, Json));
-	EXPECT_EQ(Json, "untouched");
 }

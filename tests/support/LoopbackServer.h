@@ -1,35 +1,25 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
+#include <cstddef>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-// The loopback servers that a CTest fixture starts for this test binary
-// (loopback_server.py): their ports, and what they recorded.
+// A request as the loopback servers (loopback_server.py, which a CTest fixture
+// starts) received it.
 struct FRecordedRequest
 {
-	int64_t Seq = 0;
 	std::string Server;
 	std::string Method;
-	std::string Target;
-	std::vector<std::pair<std::string, std::string>> Headers;
+	std::vector<std::pair<std::string, std::string>> Headers; // in arrival order
 	std::string Body;
 
 	// Every value of a header, in arrival order (names compared case-insensitively).
 	std::vector<std::string> HeaderValues(const std::string& Name) const;
-	// Position of the first header of that name; -1 when absent.
-	int HeaderIndex(const std::string& Name) const;
 };
 
-struct FRecordedEvent
-{
-	int64_t Seq = 0;
-	std::string Server;
-	std::string Kind;
-};
-
+// What the servers saw since Connect: the records of earlier tests are left out.
 class FLoopbackServer
 {
 public:
@@ -37,29 +27,17 @@ public:
 	bool Connect();
 
 	std::string Error;
-	int HttpPort = 0;
-	int HttpsPort = 0;
-	// Certificates of the test authority: one for 127.0.0.1, one for another host.
-	int HttpsNamedPort = 0;
-	int HttpsMisnamedPort = 0;
-	int StallPort = 0;
-	int ClosedPort = 0;
+	std::map<std::string, int> Ports; // http, https, stall, closed
 
+	// Target on that server, with the scheme it speaks.
+	std::string Url(const std::string& ServerName, const std::string& Target) const;
 	// The test authority's certificate (PEM), for a client that is to trust it.
 	std::string CertificateAuthorityFile() const;
-
 	std::vector<FRecordedRequest> RequestsTo(const std::string& Target) const;
-	std::vector<FRecordedEvent> Events() const;
-	int64_t LastSeq() const;
-	size_t CountEvents(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind) const;
-	// Some records (a refused handshake, an accepted connection) are written
-	// while the client is already on its way: wait for that many, boundedly (10 s).
-	bool WaitForEvent(int64_t AfterSeq, const std::string& ServerName, const std::string& Kind,
-		size_t Count = 1) const;
+	// Connections the https and stall servers accepted. One is recorded while its
+	// client may already be on its way: this waits (at most 10 s) for AtLeast.
+	size_t Connections(const std::string& ServerName, size_t AtLeast = 0) const;
 
 private:
-	std::vector<std::string> RecordLines() const;
+	size_t Seen = 0;
 };
-
-// A path segment no other test run uses, so records never mix.
-std::string UniqueToken();
