@@ -87,7 +87,7 @@ echo "=================== A Windows launcher prepared on Linux =================
 # the game's icons and version information with its own PE resource editor.
 game="$demo/from-linux/Sample Game"
 mkdir -p "$game"
-cp build/windows/tests/resources/kvt_fixture_game.exe "$game/SampleGame.exe"
+cp build/windows/tests/platform/resources/kvt_fixture_game.exe "$game/SampleGame.exe"
 echo "--- kvt-bootstrapper-tool -o Launcher.exe -a SampleGame.exe -r -f, on Linux:"
 (cd "$game" && XDG_STATE_HOME="$demo/from-linux/state" "$root/build/linux/bin/kvt-bootstrapper-tool" \
   -o Launcher.exe -a SampleGame.exe -r -f) | sed 's/^/    /'
