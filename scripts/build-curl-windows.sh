@@ -139,10 +139,11 @@ src_dir="$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'curl-*' | hea
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 echo "build-curl-windows: configuring (takes a minute or two)"
+# @CURL_BUILD_ROOT@ in the options stands for this folder (see the options file).
 cmake -S "$src_dir" -B "$work/build" "${generator[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_INSTALL_PREFIX="$work/install" \
-  "${options[@]}" \
+  "${options[@]//@CURL_BUILD_ROOT@/$work}" \
   </dev/null >"$work/configure.log" 2>&1 || { tail -n 40 "$work/configure.log" >&2; exit 1; }
 
 echo "build-curl-windows: building"
