@@ -1,0 +1,95 @@
+#pragma once
+
+// Real children for the process tests: the helper programs lie next to the
+// test binary; the report helper writes what it was started with as
+// "key=value" lines (tests/support/helpers/ReportHelper.cpp).
+#include "platform/Platform.h"
+#include "platform/Utf8.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+inline std::wstring HelperPath(const wchar_t* FileName)
+{
+	return ToWide(ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path() / ToPath(FileName));
+}
+inline const std::wstring ExitHelper = HelperPath(L"" KVT_EXIT_HELPER_NAME);
+inline const std::wstring ReportHelper = HelperPath(L"" KVT_REPORT_HELPER_NAME);
+
+// Keys in the order written; an argument list is every "arg" in turn.
+using FReport = std::multimap<std::wstring, std::wstring>;
+
+inline FReport ReadReport(const std::wstring& Path)
+{
+	FReport Report;
+	const std::wstring Text = DecodeUtf8Lossless(ReadFileBytes(ToPath(Path)));
+	for (size_t Start = 0, End = 0; Start < Text.size(); Start = End + 1)
+	{
+		End = std::min(Text.find(L'\n', Start), Text.size());
+		const size_t Equals = Text.find(L'=', Start);
+		Report.emplace(Text.substr(Start, Equals - Start), Text.substr(Equals + 1, End - Equals - 1));
+	}
+	return Report;
+}
+
+inline std::vector<std::wstring> Values(const FReport& Report, const std::wstring& Key)
+{
+	std::vector<std::wstring> Result;
+	for (auto [Entry, End] = Report.equal_range(Key); Entry != End; ++Entry)
+	{
+		Result.push_back(Entry->second);
+	}
+	return Result;
+}
+
+// Runs the report helper through the platform services, waits and reads the report.
+inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Directory,
+	const std::optional<std::wstring>& Arguments = std::nullopt, bool bBreakaway = false)
+{
+	const std::wstring Path = Directory.Wide(L"report.txt");
+	std::filesystem::remove(ToPath(Path));
+	Platform.TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Path);
+	uint32_t ExitCode = 1;
+	EXPECT_TRUE(Platform.TryRunExecutable(ReportHelper, Arguments, std::nullopt, bBreakaway, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 0u);
+	Platform.DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
+	return ExitCode == 0 ? ReadReport(Path) : FReport();
+}
+
+// System error texts differ between systems and locales: lines are matched up to them.
+inline bool HasPrefix(const FLogCapture& Capture, ELogLevel Level, const std::wstring& Category, const std::wstring& Prefix)
+{
+	const std::wstring Needle = L"] [" + Category + L"] " + Prefix;
+	for (const FLogCapture::FEntry& Entry : Capture.Entries())
+	{
+		if (Entry.Level == Level && Entry.Line.find(Needle) != std::wstring::npos)
+		{
+			return true;
+		}
+	}
+	return false;
+}
+
+// The categories of the platform class of the system the tests run on.
+inline std::wstring Category(const wchar_t* Member)
+{
+	return (MakeNativePlatform()->GetPlatformName() == L"Windows" ? L"FWindowsPlatform::" : L"FLinuxPlatform::") +
+		std::wstring(Member);
+}
+
+// Cases that change the test process for good (joining a job, leading a
+// process group) run in a fresh copy of the test binary, started with this
+// variable set and a filter for the case itself.
+inline bool IsInnerCase()
+{
+	return std::getenv("KVT_PROCESS_INNER_CASE") != nullptr;
+}
+inline std::string CurrentCaseFilter()
+{
+	const ::testing::TestInfo* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+	return std::string("--gtest_filter=") + Info->test_suite_name() + "." + Info->name();
+}
