@@ -1,7 +1,6 @@
 // The value lookup against the system's real store (the Wine registry, or the
 // configuration folders on Linux), the same cases on both systems.
-#include "tests/platform/ChildProcess.h"
-#include "tests/platform/RegistryStore.h"
+#include "tests/platform/PlatformTests.h"
 
 namespace
 {

@@ -98,8 +98,11 @@ TEST(ProcessArguments, ThePathAsGivenThenTheTextSplitTheWayAWindowsProgramSeesIt
 	{
 		EXPECT_EQ(FormProcessArguments(Path, Text), Expected) << Path;
 	}
-	// The logged command line keeps the Windows form.
+	// The logged command line keeps the Windows form: an argument text, even an
+	// empty one, follows the quoted path after one space.
 	EXPECT_EQ(FormProcessCommandLine(L"/a\"b", std::wstring(L"x")), L"\"/a\"b\" x");
+	EXPECT_EQ(FormProcessCommandLine(L"/my games/run", std::wstring()), L"\"/my games/run\" ");
+	EXPECT_EQ(FormProcessCommandLine(L"/my games/run", std::nullopt), L"\"/my games/run\"");
 }
 
 TEST(RunProcess, FailedStartOrWaitStoresTheSystemErrorInsteadOfAnExitCode)

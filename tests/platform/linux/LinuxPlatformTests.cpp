@@ -2,7 +2,7 @@
 // PATH, the terminal's width, the kernel release and replacing whole files.
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/platform/ChildProcess.h"
+#include "tests/platform/PlatformTests.h"
 
 #include <csignal>
 #include <fcntl.h>

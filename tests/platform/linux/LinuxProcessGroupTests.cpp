@@ -8,7 +8,7 @@
 //    that took the terminal over.
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "tests/platform/ChildProcess.h"
+#include "tests/platform/PlatformTests.h"
 #include "tests/support/ScopedVariable.h"
 
 #include <chrono>

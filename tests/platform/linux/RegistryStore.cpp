@@ -1,8 +1,7 @@
 // The configuration folders in the order the lookup reads them: the user's
 // ($XDG_CONFIG_HOME), then those of $XDG_CONFIG_DIRS, whose relative entries do
 // not count; and what only files show.
-#include "tests/platform/ChildProcess.h"
-#include "tests/platform/RegistryStore.h"
+#include "tests/platform/PlatformTests.h"
 #include "tests/support/ScopedVariable.h"
 
 namespace
@@ -17,7 +16,7 @@ namespace
 	}
 }
 
-FRegistryStore::FRegistryStore() : SubKey(L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper"), Platform(MakeNativePlatform())
+FRegistryStore::FRegistryStore() : SubKey(L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper")
 {
 	const std::filesystem::path& Root = Directory.Path();
 	Scope = std::make_shared<std::pair<FScopedVariable, FScopedVariable>>(std::piecewise_construct,

@@ -1,8 +1,7 @@
 // The registry's roots and views in the order the lookup reads them, written
 // with the registry's own calls; and what only the registry's data types show.
 #include "platform/windows/WindowsHandles.h"
-#include "tests/platform/ChildProcess.h"
-#include "tests/platform/RegistryStore.h"
+#include "tests/platform/PlatformTests.h"
 
 #include <random>
 
@@ -27,7 +26,7 @@ namespace
 	}
 }
 
-FRegistryStore::FRegistryStore() : SubKey(L"Software\\KVTTests\\" + UniqueLeaf()), Platform(MakeNativePlatform())
+FRegistryStore::FRegistryStore() : SubKey(L"Software\\KVTTests\\" + UniqueLeaf())
 {
 }
 

@@ -2,7 +2,7 @@
 // console, the version, and the job object of the session.
 #include "platform/windows/WindowsHandles.h"
 #include "platform/windows/WindowsPlatform.h"
-#include "tests/platform/ChildProcess.h"
+#include "tests/platform/PlatformTests.h"
 #include "tests/support/ScopedVariable.h"
 
 #include <random>

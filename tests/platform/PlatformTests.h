@@ -1,8 +1,9 @@
 #pragma once
 
-// Real children for the process tests: the helper programs lie next to the
-// test binary; the report helper writes what it was started with as
-// "key=value" lines (tests/support/helpers/ReportHelper.cpp).
+// What the platform tests share: real children (the helper programs lie next
+// to the test binary; the report helper writes what it was started with as
+// "key=value" lines, see tests/support/helpers/ReportHelper.cpp) and the store
+// the registry lookup reads.
 #include "platform/Platform.h"
 #include "platform/Utf8.h"
 #include "tests/support/LogCapture.h"
@@ -93,3 +94,26 @@ inline std::string CurrentCaseFilter()
 	const ::testing::TestInfo* Info = ::testing::UnitTest::GetInstance()->current_test_info();
 	return std::string("--gtest_filter=") + Info->test_suite_name() + "." + Info->name();
 }
+
+// The store the value lookup reads, written with the system's own means in
+// each of the sources the lookup asks, in its order: the registry's roots and
+// views on Windows, the configuration folders on Linux. What it writes goes
+// with it.
+class FRegistryStore
+{
+public:
+	FRegistryStore();
+	~FRegistryStore();
+	size_t SourceCount() const;
+	// The value as the system's programs store a string: zero-terminated
+	// REG_SZ data, or a file ending in a newline. An empty text is stored empty.
+	void Set(size_t Source, const std::wstring& Text);
+	bool Lookup(std::wstring& OutValue) { return Platform->TryGetValueFromRegistry(SubKey, ValueName, OutValue); }
+
+	const std::wstring SubKey;
+	const std::wstring ValueName = L"Path";
+	std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+	FTempDirectory Directory;
+	// Whatever the system's store needs for the object's life.
+	std::shared_ptr<void> Scope;
+};
