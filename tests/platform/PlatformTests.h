@@ -21,8 +21,8 @@ inline std::wstring HelperPath(const wchar_t* FileName)
 inline const std::wstring ExitHelper = HelperPath(L"" KVT_EXIT_HELPER_NAME);
 inline const std::wstring ReportHelper = HelperPath(L"" KVT_REPORT_HELPER_NAME);
 
-// Keys in the order written; an argument list is every "arg" in turn.
-using FReport = std::multimap<std::wstring, std::wstring>;
+// Each key's values in the order written: "arg" gives the argument list.
+using FReport = std::map<std::wstring, std::vector<std::wstring>>;
 
 inline FReport ReadReport(const std::wstring& Path)
 {
@@ -32,19 +32,9 @@ inline FReport ReadReport(const std::wstring& Path)
 	{
 		End = std::min(Text.find(L'\n', Start), Text.size());
 		const size_t Equals = Text.find(L'=', Start);
-		Report.emplace(Text.substr(Start, Equals - Start), Text.substr(Equals + 1, End - Equals - 1));
+		Report[Text.substr(Start, Equals - Start)].push_back(Text.substr(Equals + 1, End - Equals - 1));
 	}
 	return Report;
-}
-
-inline std::vector<std::wstring> Values(const FReport& Report, const std::wstring& Key)
-{
-	std::vector<std::wstring> Result;
-	for (auto [Entry, End] = Report.equal_range(Key); Entry != End; ++Entry)
-	{
-		Result.push_back(Entry->second);
-	}
-	return Result;
 }
 
 // Runs the report helper through the platform services, waits and reads the report.

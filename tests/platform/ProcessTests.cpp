@@ -24,9 +24,9 @@ TEST_F(Processes, ChildGetsTheArgumentsWorkingDirectoryAndLogLines)
 	Capture.Clear();
 	uint32_t ExitCode = 1;
 	ASSERT_TRUE(Platform->TryRunExecutable(ReportHelper, ArgumentText, Directory.Wide(), false, true, &ExitCode));
-	const FReport Report = ReadReport(Directory.Wide(L"report.txt"));
-	EXPECT_EQ(Values(Report, L"arg"), (std::vector<std::wstring>{ReportHelper, L"one", L"two words", L"", L"back\"slash", L"\u00FCber"}));
-	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Values(Report, L"cwd").at(0)), Directory.Path()));
+	FReport Report = ReadReport(Directory.Wide(L"report.txt"));
+	EXPECT_EQ(Report[L"arg"], (std::vector<std::wstring>{ReportHelper, L"one", L"two words", L"", L"back\"slash", L"\u00FCber"}));
+	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Report[L"cwd"].at(0)), Directory.Path()));
 
 	const std::wstring Lines[] = {L"Creating process with command: '\"" + ReportHelper + L"\" " + ArgumentText + L"'",
 		L"Working directory: '" + Directory.Wide() + L"'", L"Process will be added to job", L"Process created with pid: ",
@@ -51,7 +51,7 @@ TEST_F(Processes, PathWithSpacesAndAnEmptyArgumentTextRunTheProgramWithoutArgume
 	ASSERT_TRUE(Platform->TryRunExecutable(ToWide(Copy), std::wstring(), std::nullopt, false, true, &ExitCode)) << Capture.Dump();
 	Platform->DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
 	EXPECT_EQ(ExitCode, 0u);
-	EXPECT_EQ(Values(ReadReport(Directory.Wide(L"report.txt")), L"arg"), std::vector<std::wstring>{ToWide(Copy)});
+	EXPECT_EQ(ReadReport(Directory.Wide(L"report.txt"))[L"arg"], std::vector<std::wstring>{ToWide(Copy)});
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"No working directory"));
 }
 
@@ -99,7 +99,7 @@ TEST_F(Processes, EnvironmentChangesReachLaterChildrenAndFailuresAreLogged)
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, SetCategory, L"Successfully set environment variable: 'KVT_TEST_PRESENT=yes \u00FC'"));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category(L"DeleteEnvironmentVariable"), L"'KVT_TEST_DELETED'"));
 
-	const std::vector<std::wstring> Environment = Values(RunReportHelper(*Platform, Directory), L"env");
+	const std::vector<std::wstring> Environment = RunReportHelper(*Platform, Directory)[L"env"];
 	EXPECT_EQ(std::count(Environment.begin(), Environment.end(), L"KVT_TEST_PRESENT=yes \u00FC"), 1);
 	for (const std::wstring& Entry : Environment)
 	{

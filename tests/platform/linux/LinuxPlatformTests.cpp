@@ -95,7 +95,7 @@ TEST(LinuxProcesses, BareNamesComeFromPathRelativePathsFromOurFolderAndQuotesSta
 	ASSERT_TRUE(Platform.TryRunExecutable(Program, std::wstring(L"x \"y z\""), std::nullopt, false, true, &ExitCode));
 	Platform.DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
 	EXPECT_EQ(ExitCode, 0u);
-	EXPECT_EQ(Values(ReadReport(Directory.Wide(L"report.txt")), L"arg"), (std::vector<std::wstring>{Program, L"x", L"y z"}));
+	EXPECT_EQ(ReadReport(Directory.Wide(L"report.txt"))[L"arg"], (std::vector<std::wstring>{Program, L"x", L"y z"}));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Creating process with command: '\"" + Program + L"\" x \"y z\"'"));
 }
 

@@ -107,12 +107,12 @@ namespace
 	{
 		FTempDirectory Directory;
 		FReport Report = RunReportHelper(Platform, Directory);
-		EXPECT_EQ(Values(Report, L"pgid"), std::vector<std::wstring>{std::to_wstring(::getpid())});
-		EXPECT_EQ(Values(Report, L"sid"), std::vector<std::wstring>{std::to_wstring(::getsid(0))});
+		EXPECT_EQ(Report[L"pgid"], std::vector<std::wstring>{std::to_wstring(::getpid())});
+		EXPECT_EQ(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
 		Report = RunReportHelper(Platform, Directory, std::nullopt, true);
-		EXPECT_EQ(Values(Report, L"sid"), Values(Report, L"pid"));
-		EXPECT_EQ(Values(Report, L"pgid"), Values(Report, L"pid"));
-		EXPECT_NE(Values(Report, L"sid"), std::vector<std::wstring>{std::to_wstring(::getsid(0))});
+		EXPECT_EQ(Report[L"sid"], Report[L"pid"]);
+		EXPECT_EQ(Report[L"pgid"], Report[L"pid"]);
+		EXPECT_NE(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
 	}
 }
 

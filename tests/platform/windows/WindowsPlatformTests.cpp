@@ -49,9 +49,9 @@ TEST(WindowsProcesses, FullExitCodeAndTheRawCommandLineReachTheParent)
 
 	// The child sees exactly the formed command line, spaces and quotes as given.
 	FTempDirectory Directory;
-	EXPECT_EQ(Values(RunReportHelper(Platform, Directory, std::wstring()), L"commandline"),
+	EXPECT_EQ(RunReportHelper(Platform, Directory, std::wstring())[L"commandline"],
 		std::vector<std::wstring>{L"\"" + ReportHelper + L"\" "});
-	EXPECT_EQ(Values(RunReportHelper(Platform, Directory, std::wstring(L"a  \"b\"")), L"commandline"),
+	EXPECT_EQ(RunReportHelper(Platform, Directory, std::wstring(L"a  \"b\""))[L"commandline"],
 		std::vector<std::wstring>{L"\"" + ReportHelper + L"\" a  \"b\""});
 }
 
@@ -119,9 +119,9 @@ TEST(WindowsJobs, JoinsTheNamedJobAndOnlyBreakawayChildrenLeaveIt)
 	ASSERT_TRUE(Job);
 	EXPECT_TRUE(IsInJob(Job.Get()));
 
-	EXPECT_EQ(Values(RunReportHelper(Platform, Directory), L"injob"), std::vector<std::wstring>{L"1"});
+	EXPECT_EQ(RunReportHelper(Platform, Directory)[L"injob"], std::vector<std::wstring>{L"1"});
 	// Only possible because the job allows breakaway.
-	EXPECT_EQ(Values(RunReportHelper(Platform, Directory, std::nullopt, true), L"injob"), std::vector<std::wstring>{L"0"});
+	EXPECT_EQ(RunReportHelper(Platform, Directory, std::nullopt, true)[L"injob"], std::vector<std::wstring>{L"0"});
 }
 
 TEST(WindowsJobs, OpensAnExistingJobOfTheSameName)
