@@ -1,5 +1,6 @@
+// The file services of the real platform of the system the tests run on.
 #include "app/Log.h"
-#include "platform/FileNames.h"
+#include "platform/Platform.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestBootstrapper.h"
 #include "tests/support/TestFiles.h"
@@ -24,62 +25,53 @@ namespace
 	constexpr const wchar_t* WriteCategory = L"FGenericPlatform::TryWriteFile";
 }
 
-TEST_F(FileOperations, CreatePathDirectoriesReportsWhatItDid)
+TEST_F(FileOperations, CreatePathDirectoriesCreatesTheParentsAndSaysWhatItDid)
 {
 	EXPECT_TRUE(Platform->TryCreatePathDirectories(L"settings.cfg", true));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, DirectoriesCategory,
 		L"No action needed as the input path describes the file itself without directory tree: 'settings.cfg'"));
 	EXPECT_FALSE(std::filesystem::exists("settings.cfg"));
-
-	const std::wstring Existing = Directory.Wide(L"file.txt");
-	EXPECT_TRUE(Platform->TryCreatePathDirectories(Existing, true));
+	EXPECT_TRUE(Platform->TryCreatePathDirectories(Directory.Wide(L"file.txt"), true));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, DirectoriesCategory,
-		L"No action needed as directories already exist: '" + Existing + L"'"));
+		L"No action needed as directories already exist: '" + Directory.Wide(L"file.txt") + L"'"));
 
 	const std::wstring Nested = Directory.Wide(L"a/b/c/file.txt");
 	EXPECT_TRUE(Platform->TryCreatePathDirectories(Nested, true));
 	EXPECT_TRUE(std::filesystem::is_directory(Directory.Path() / "a" / "b" / "c"));
+	EXPECT_FALSE(std::filesystem::exists(Directory.Path() / "a" / "b" / "c" / "file.txt"));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, DirectoriesCategory, L"Successfully created directories: '" + Nested + L"'"));
-}
 
-TEST_F(FileOperations, CreatePathDirectoriesFailsBelowAFileAndLogsOnlyWhenAsked)
-{
+	// Below a file nothing can be created; the failure is logged only when asked.
 	WriteFileBytes(Directory.Path() / "blocker", "x");
 	const std::wstring Impossible = Directory.Wide(L"blocker/sub/file.txt");
-
+	Capture.Clear();
 	EXPECT_FALSE(Platform->TryCreatePathDirectories(Impossible, false));
 	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
-
 	EXPECT_FALSE(Platform->TryCreatePathDirectories(Impossible, true));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, DirectoriesCategory, L"Failed to create directories for path: '" + Impossible + L"'"));
 }
 
-TEST_F(FileOperations, ReadFileDecodesUtf8AndCrLfLineEnds)
+TEST_F(FileOperations, ReadFileDecodesUtf8AndOnlyCrLfLineEnds)
 {
-	const std::wstring Path = Directory.Wide(L"in.txt");
-	std::wstring Text = L"junk";
-
-	WriteFileBytes(ToPath(Path), "\xEF\xBB\xBF" "a");
-	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
-	EXPECT_EQ(Text, L"\uFEFFa");
-
 	// On every system: a file saved on Windows may be shipped with any build.
-	WriteFileBytes(ToPath(Path), "a\r\nb\r\n");
-	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
-	EXPECT_EQ(Text, L"a\nb\n");
-
-	WriteFileBytes(ToPath(Path), "a\n");
-	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
-	EXPECT_EQ(Text, L"a\n");
-
-	// A lone CR stays part of the text everywhere.
-	WriteFileBytes(ToPath(Path), "a\rb");
-	ASSERT_TRUE(Platform->TryReadFile(Path, Text));
-	EXPECT_EQ(Text, L"a\rb");
+	const std::pair<std::string, std::wstring> Cases[] = {
+		{"\xEF\xBB\xBF" "a", L"\uFEFFa"},
+		{"a\r\nb\r\n", L"a\nb\n"},
+		{"a\n", L"a\n"},
+		{"a\rb\r", L"a\rb\r"},
+	};
+	const std::wstring Path = Directory.Wide(L"in.txt");
+	for (const auto& [Bytes, Expected] : Cases)
+	{
+		WriteFileBytes(ToPath(Path), Bytes);
+		std::wstring Text;
+		EXPECT_TRUE(Platform->TryReadFile(Path, Text));
+		EXPECT_EQ(Text, Expected);
+	}
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Successfully read file: '" + Path + L"'"));
 }
 
-TEST_F(FileOperations, ReadFileFailsForDirectoriesUnreadableFilesAndBadUtf8)
+TEST_F(FileOperations, ReadFileFailsForDirectoriesBadUtf8AndUnreadableFiles)
 {
 	std::wstring Text = L"junk";
 	EXPECT_FALSE(Platform->TryReadFile(Directory.Wide(), Text));
@@ -108,28 +100,17 @@ TEST_F(FileOperations, ReadFileFailsForDirectoriesUnreadableFilesAndBadUtf8)
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, L"Failed to open file for reading: '" + Locked + L"'"));
 }
 
-TEST_F(FileOperations, WrittenTextReadsBackUnchanged)
+TEST_F(FileOperations, WrittenTextReadsBackUnchangedAndAppends)
 {
 	const std::wstring Path = Directory.Wide(L"new/folder/out.txt");
-	std::wstring Text = L"first \u00E9\nsecond \u4E2D\n";
-	if constexpr (sizeof(wchar_t) == 2)
-	{
-		Text += std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xDC01)};
-	}
-	else
-	{
-		Text += std::wstring{static_cast<wchar_t>(0x1F600), static_cast<wchar_t>(0xDC01)};
-	}
-
+	// A lone low surrogate after the emoji keeps its own 3-byte form.
+	const std::wstring Text = L"first \u00E9\nsecond \u4E2D\n" + std::wstring(sizeof(wchar_t) == 2 ? L"\xD83D\xDE00" : L"\U0001F600") +
+		wchar_t(0xDC01);
 	ASSERT_TRUE(Platform->TryWriteFile(Path, Text, false, true));
 	const std::string LineEnd = DiskLineEnd();
 	EXPECT_EQ(ReadFileBytes(ToPath(Path)),
 		"first \xC3\xA9" + LineEnd + "second \xE4\xB8\xAD" + LineEnd + "\xF0\x9F\x98\x80\xED\xB0\x81");
-
 	std::wstring Back;
-	ASSERT_TRUE(Platform->TryReadFile(Path, Back));
-	EXPECT_EQ(Back, Text);
-
 	ASSERT_TRUE(Platform->TryWriteFile(Path, L"+more\n", true, false));
 	ASSERT_TRUE(Platform->TryReadFile(Path, Back));
 	EXPECT_EQ(Back, Text + L"+more\n");
@@ -138,8 +119,6 @@ TEST_F(FileOperations, WrittenTextReadsBackUnchanged)
 
 TEST_F(FileOperations, FailedWritesReportTheStreamState)
 {
-	WriteFileBytes(Directory.Path() / "blocker", "x");
-
 	// Bytes: missing directories are not created.
 	const std::wstring BytesPath = Directory.Wide(L"missing/out.bin");
 	EXPECT_FALSE(Platform->TryWriteFile(BytesPath, std::vector<uint8_t>{1, 2, 3}));
@@ -147,15 +126,16 @@ TEST_F(FileOperations, FailedWritesReportTheStreamState)
 	EXPECT_FALSE(std::filesystem::exists(Directory.Path() / "missing"));
 
 	// Text with the log flag false stays silent, also on failure.
+	WriteFileBytes(Directory.Path() / "blocker", "x");
 	Capture.Clear();
 	EXPECT_FALSE(Platform->TryWriteFile(Directory.Wide(L"blocker/out.txt"), L"x", false, false));
 	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
 
 	// Opening a directory as a file fails after the directory check passed.
-	const std::wstring DirectoryAsFile = Directory.Wide(L"a-directory");
-	std::filesystem::create_directory(ToPath(DirectoryAsFile));
-	EXPECT_FALSE(Platform->TryWriteFile(DirectoryAsFile, L"x", false, true));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, L"Failed with: Bad=1, Fail=1, FileName:'" + DirectoryAsFile + L"'"));
+	std::filesystem::create_directory(Directory.Path() / "a-directory");
+	EXPECT_FALSE(Platform->TryWriteFile(Directory.Wide(L"a-directory"), L"x", false, true));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory,
+		L"Failed with: Bad=1, Fail=1, FileName:'" + Directory.Wide(L"a-directory") + L"'"));
 }
 
 TEST_F(FileOperations, CopyReplacesANewerTarget)
@@ -165,7 +145,6 @@ TEST_F(FileOperations, CopyReplacesANewerTarget)
 	WriteFileBytes(ToPath(Source), std::string("old\0data", 8));
 	WriteFileBytes(ToPath(Target), "newer target");
 	std::filesystem::last_write_time(ToPath(Target), std::filesystem::last_write_time(ToPath(Source)) + std::chrono::hours(1));
-
 	EXPECT_TRUE(Platform->TryCopyFile(Source, Target));
 	EXPECT_EQ(ReadFileBytes(ToPath(Target)), std::string("old\0data", 8));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericPlatform::TryCopyFile", L"Successfully copied file"));
@@ -174,25 +153,41 @@ TEST_F(FileOperations, CopyReplacesANewerTarget)
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericPlatform::TryCopyFile", L"Failed to copy source to target"));
 }
 
-TEST_F(FileOperations, ExistenceQueries)
+TEST_F(FileOperations, ExistenceExecutablePathAndFileIdentity)
 {
-	WriteFileBytes(Directory.Path() / "file.txt", "x");
-	EXPECT_TRUE(Platform->PathExists(Directory.Wide(L"file.txt")));
-	EXPECT_TRUE(Platform->FileExists(Directory.Wide(L"file.txt")));
+	const std::wstring File = Directory.Wide(L"Launcher.exe");
+	const std::wstring Other = Directory.Wide(L"Game.exe");
+	WriteFileBytes(ToPath(File), "launcher");
+	WriteFileBytes(ToPath(Other), "launcher");
+	EXPECT_TRUE(Platform->PathExists(File) && Platform->FileExists(File));
 	EXPECT_TRUE(Platform->PathExists(Directory.Wide()));
 	EXPECT_FALSE(Platform->FileExists(Directory.Wide()));
 	EXPECT_FALSE(Platform->PathExists(Directory.Wide(L"absent/deeper.txt")));
 	EXPECT_FALSE(Platform->FileExists(Directory.Wide(L"absent.txt")));
 	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
-}
 
-TEST_F(FileOperations, ExecutablePathIsAbsoluteAndNamesThisProgram)
-{
-	const std::wstring Path = Platform->GetExecutablePath();
-	ASSERT_FALSE(Path.empty());
-	EXPECT_TRUE(ToPath(Path).is_absolute());
-	EXPECT_NE(Path.find(L"platform_tests"), std::wstring::npos) << std::string(Path.begin(), Path.end());
-	EXPECT_TRUE(Platform->FileExists(Path));
+	const std::wstring Self = Platform->GetExecutablePath();
+	EXPECT_TRUE(ToPath(Self).is_absolute());
+	EXPECT_NE(Self.find(L"platform_tests"), std::wstring::npos) << ToPath(Self);
+	EXPECT_TRUE(Platform->FileExists(Self));
+
+	// Equal content is not the same file; a hard link is.
+	EXPECT_TRUE(Platform->IsSameFile(File, File));
+	EXPECT_FALSE(Platform->IsSameFile(File, Other));
+	EXPECT_FALSE(Platform->IsSameFile(File, Directory.Wide(L"absent.exe")));
+	std::filesystem::create_hard_link(ToPath(File), Directory.Path() / "hard.exe");
+	EXPECT_TRUE(Platform->IsSameFile(Directory.Wide(L"hard.exe"), File));
+	std::error_code Error;
+	std::filesystem::create_symlink(ToPath(File), Directory.Path() / "symbolic.exe", Error);
+	if (!Error)
+	{
+		EXPECT_TRUE(Platform->IsSameFile(Directory.Wide(L"symbolic.exe"), File));
+	}
+	// Where names ignore letter case, another spelling is the same file.
+	if (Platform->FileExists(Directory.Wide(L"LAUNCHER.EXE")))
+	{
+		EXPECT_TRUE(Platform->IsSameFile(Directory.Wide(L"LAUNCHER.EXE"), File));
+	}
 }
 
 TEST_F(FileOperations, NamesWithoutAFileSystemFormFailCleanly)
@@ -201,47 +196,12 @@ TEST_F(FileOperations, NamesWithoutAFileSystemFormFailCleanly)
 	{
 		GTEST_SKIP() << "every UTF-16 name converts on Windows";
 	}
-	else
-	{
-		const std::wstring Bad = Directory.Wide(L"x") + std::wstring{static_cast<wchar_t>(0x110000)};
-		std::wstring Text = L"junk";
-		EXPECT_FALSE(Platform->PathExists(Bad));
-		EXPECT_FALSE(Platform->TryReadFile(Bad, Text));
-		EXPECT_EQ(Text, L"");
-		EXPECT_FALSE(Platform->TryWriteFile(Bad, L"x", false, true));
-		EXPECT_FALSE(Platform->TryWriteFile(Bad, std::vector<uint8_t>{1}));
-		EXPECT_FALSE(Platform->TryCopyFile(Bad, Bad));
-	}
-}
-
-TEST_F(FileOperations, SameFileByIdentityNotByName)
-{
-	const std::wstring File = Directory.Wide(L"Launcher.exe");
-	const std::wstring Other = Directory.Wide(L"Game.exe");
-	WriteFileBytes(ToPath(File), "launcher");
-	WriteFileBytes(ToPath(Other), "launcher");
-
-	EXPECT_TRUE(Platform->IsSameFile(File, File));
-	EXPECT_FALSE(Platform->IsSameFile(File, Other)) << "equal content is not the same file";
-	EXPECT_FALSE(Platform->IsSameFile(File, Directory.Wide(L"absent.exe")));
-
-	const std::wstring HardLink = Directory.Wide(L"hard.exe");
-	std::error_code Error;
-	std::filesystem::create_hard_link(ToPath(File), ToPath(HardLink), Error);
-	ASSERT_FALSE(Error) << Error.message();
-	EXPECT_TRUE(Platform->IsSameFile(HardLink, File));
-
-	const std::wstring SymbolicLink = Directory.Wide(L"symbolic.exe");
-	std::filesystem::create_symlink(ToPath(File), ToPath(SymbolicLink), Error);
-	if (!Error)
-	{
-		EXPECT_TRUE(Platform->IsSameFile(SymbolicLink, File));
-	}
-
-	// Where names ignore letter case, another spelling is the same file.
-	const std::wstring OtherCase = Directory.Wide(L"LAUNCHER.EXE");
-	if (Platform->FileExists(OtherCase))
-	{
-		EXPECT_TRUE(Platform->IsSameFile(OtherCase, File));
-	}
+	const std::wstring Bad = Directory.Wide(L"x") + wchar_t(0x110000);
+	std::wstring Text = L"junk";
+	EXPECT_FALSE(Platform->PathExists(Bad));
+	EXPECT_FALSE(Platform->TryReadFile(Bad, Text));
+	EXPECT_EQ(Text, L"");
+	EXPECT_FALSE(Platform->TryWriteFile(Bad, L"x", false, true));
+	EXPECT_FALSE(Platform->TryWriteFile(Bad, std::vector<uint8_t>{1}));
+	EXPECT_FALSE(Platform->TryCopyFile(Bad, Bad));
 }

@@ -15,56 +15,37 @@
 
 int main(int ArgumentCount, char** Arguments)
 {
-	try
+	const char* ReportFile = std::getenv("KVT_REPORT_FILE");
+	std::wstring WorkingDirectory;
+	if (ReportFile == nullptr || !TryFromFileSystemPath(std::filesystem::current_path(), WorkingDirectory))
 	{
-		const char* ReportFile = std::getenv("KVT_REPORT_FILE");
-		if (ReportFile == nullptr)
-		{
-			return 2;
-		}
-
-		std::wstring Text;
-		for (const std::wstring& Argument : GetReportArguments(ArgumentCount, Arguments))
-		{
-			Text += L"arg=" + Argument + L"\n";
-		}
-		std::wstring WorkingDirectory;
-		std::error_code Error;
-		if (!TryFromFileSystemPath(std::filesystem::current_path(Error), WorkingDirectory) || Error)
-		{
-			return 3;
-		}
-		Text += L"cwd=" + WorkingDirectory + L"\n";
-		for (const std::wstring& Variable : GetReportEnvironment())
-		{
-			if (Variable.rfind(L"KVT_", 0) == 0)
-			{
-				Text += L"env=" + Variable + L"\n";
-			}
-		}
-		for (const auto& [Key, Value] : GetReportSystemFacts())
-		{
-			Text += Key + L"=" + Value + L"\n";
-		}
-
-		// Written aside and renamed into place, so that a reader never sees half a report.
-		const std::string Partial = std::string(ReportFile) + ".partial";
-		std::ofstream Stream(Partial, std::ios::binary | std::ios::trunc);
-		const std::string Bytes = EncodeUtf8Lossless(Text);
-		Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-		Stream.close();
-		std::error_code RenameError;
-		std::filesystem::rename(Partial, ReportFile, RenameError);
-		if (Stream.fail() || RenameError)
-		{
-			return 4;
-		}
-		// The exit code a test asks for, all 32 bits of it.
-		const char* ExitCode = std::getenv("KVT_REPORT_EXIT_CODE");
-		return ExitCode != nullptr ? static_cast<int>(static_cast<unsigned int>(std::strtoul(ExitCode, nullptr, 0))) : 0;
+		return 2;
 	}
-	catch (...)
+	std::wstring Text;
+	for (const std::wstring& Argument : GetReportArguments(ArgumentCount, Arguments))
 	{
-		return 5;
+		Text += L"arg=" + Argument + L"\n";
 	}
+	Text += L"cwd=" + WorkingDirectory + L"\n";
+	for (const std::wstring& Variable : GetReportEnvironment())
+	{
+		Text += Variable.rfind(L"KVT_", 0) == 0 ? L"env=" + Variable + L"\n" : L"";
+	}
+	for (const auto& [Key, Value] : GetReportSystemFacts())
+	{
+		Text += Key + L"=" + Value + L"\n";
+	}
+
+	// Written aside and renamed into place, so that a reader never sees half a report.
+	const std::string Partial = std::string(ReportFile) + ".partial";
+	std::ofstream(Partial, std::ios::binary | std::ios::trunc) << EncodeUtf8Lossless(Text);
+	std::error_code Error;
+	std::filesystem::rename(Partial, ReportFile, Error);
+	if (Error)
+	{
+		return 4;
+	}
+	// The exit code a test asks for, all 32 bits of it.
+	const char* ExitCode = std::getenv("KVT_REPORT_EXIT_CODE");
+	return ExitCode != nullptr ? static_cast<int>(static_cast<unsigned int>(std::strtoul(ExitCode, nullptr, 0))) : 0;
 }

@@ -1,0 +1,109 @@
+#pragma once
+
+// What the platform tests share: real children (the helper programs lie next
+// to the test binary; the report helper writes what it was started with as
+// "key=value" lines, see tests/support/helpers/ReportHelper.cpp) and the store
+// the registry lookup reads.
+#include "platform/Platform.h"
+#include "platform/Utf8.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestBootstrapper.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+inline std::wstring HelperPath(const wchar_t* FileName)
+{
+	return ToWide(ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path() / ToPath(FileName));
+}
+inline const std::wstring ExitHelper = HelperPath(L"" KVT_EXIT_HELPER_NAME);
+inline const std::wstring ReportHelper = HelperPath(L"" KVT_REPORT_HELPER_NAME);
+
+// Each key's values in the order written: "arg" gives the argument list.
+using FReport = std::map<std::wstring, std::vector<std::wstring>>;
+
+inline FReport ReadReport(const std::wstring& Path)
+{
+	FReport Report;
+	const std::wstring Text = DecodeUtf8Lossless(ReadFileBytes(ToPath(Path)));
+	for (size_t Start = 0, End = 0; Start < Text.size(); Start = End + 1)
+	{
+		End = std::min(Text.find(L'\n', Start), Text.size());
+		const size_t Equals = Text.find(L'=', Start);
+		Report[Text.substr(Start, Equals - Start)].push_back(Text.substr(Equals + 1, End - Equals - 1));
+	}
+	return Report;
+}
+
+// Runs the report helper through the platform services, waits and reads the report.
+inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Directory,
+	const std::optional<std::wstring>& Arguments = std::nullopt, bool bBreakaway = false)
+{
+	const std::wstring Path = Directory.Wide(L"report.txt");
+	std::filesystem::remove(ToPath(Path));
+	Platform.TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Path);
+	uint32_t ExitCode = 1;
+	EXPECT_TRUE(Platform.TryRunExecutable(ReportHelper, Arguments, std::nullopt, bBreakaway, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 0u);
+	Platform.DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
+	return ExitCode == 0 ? ReadReport(Path) : FReport();
+}
+
+// System error texts differ between systems and locales: lines are matched up to them.
+inline bool HasPrefix(const FLogCapture& Capture, ELogLevel Level, const std::wstring& Category, const std::wstring& Prefix)
+{
+	const std::wstring Needle = L"] [" + Category + L"] " + Prefix;
+	for (const FLogCapture::FEntry& Entry : Capture.Entries())
+	{
+		if (Entry.Level == Level && Entry.Line.find(Needle) != std::wstring::npos)
+		{
+			return true;
+		}
+	}
+	return false;
+}
+
+// The categories of the platform class of the system the tests run on.
+inline std::wstring Category(const wchar_t* Member)
+{
+	return (MakeNativePlatform()->GetPlatformName() == L"Windows" ? L"FWindowsPlatform::" : L"FLinuxPlatform::") +
+		std::wstring(Member);
+}
+
+// Cases that change the test process for good (joining a job, leading a
+// process group) run in a fresh copy of the test binary, started with this
+// variable set and a filter for the case itself.
+inline bool IsInnerCase()
+{
+	return std::getenv("KVT_PROCESS_INNER_CASE") != nullptr;
+}
+inline std::string CurrentCaseFilter()
+{
+	const ::testing::TestInfo* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+	return std::string("--gtest_filter=") + Info->test_suite_name() + "." + Info->name();
+}
+
+// The store the value lookup reads, written with the system's own means in
+// each of the sources the lookup asks, in its order: the registry's roots and
+// views on Windows, the configuration folders on Linux. What it writes goes
+// with it.
+class FRegistryStore
+{
+public:
+	FRegistryStore();
+	~FRegistryStore();
+	size_t SourceCount() const;
+	// The value as the system's programs store a string: zero-terminated
+	// REG_SZ data, or a file ending in a newline. An empty text is stored empty.
+	void Set(size_t Source, const std::wstring& Text);
+	bool Lookup(std::wstring& OutValue) { return Platform->TryGetValueFromRegistry(SubKey, ValueName, OutValue); }
+
+	const std::wstring SubKey;
+	const std::wstring ValueName = L"Path";
+	std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+	FTempDirectory Directory;
+	// Whatever the system's store needs for the object's life.
+	std::shared_ptr<void> Scope;
+};

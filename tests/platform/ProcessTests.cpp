@@ -1,0 +1,141 @@
+// Real children through the platform services of the system the tests run on.
+#include "tests/platform/PlatformTests.h"
+
+#include <filesystem>
+#include <regex>
+
+namespace
+{
+	class Processes : public ::testing::Test
+	{
+	protected:
+		std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+		FTempDirectory Directory;
+		FLogCapture Capture;
+		const std::wstring RunCategory = Category(L"TryRunExecutable");
+		const std::wstring ErrorCategory = Category(L"LogErrorWithLastErrorMessage");
+	};
+}
+
+TEST_F(Processes, ChildGetsTheArgumentsWorkingDirectoryAndLogLines)
+{
+	const std::wstring ArgumentText = L"one \"two words\" \"\" back\\\"slash \u00FCber";
+	Platform->TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Directory.Wide(L"report.txt"));
+	Capture.Clear();
+	uint32_t ExitCode = 1;
+	ASSERT_TRUE(Platform->TryRunExecutable(ReportHelper, ArgumentText, Directory.Wide(), false, true, &ExitCode));
+	FReport Report = ReadReport(Directory.Wide(L"report.txt"));
+	EXPECT_EQ(Report[L"arg"], (std::vector<std::wstring>{ReportHelper, L"one", L"two words", L"", L"back\"slash", L"\u00FCber"}));
+	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Report[L"cwd"].at(0)), Directory.Path()));
+
+	const std::wstring Lines[] = {L"Creating process with command: '\"" + ReportHelper + L"\" " + ArgumentText + L"'",
+		L"Working directory: '" + Directory.Wide() + L"'", L"Process will be added to job", L"Process created with pid: ",
+		L"Waiting for exit code", L"Process exited with code: 0x0"};
+	ASSERT_EQ(Capture.Entries().size(), std::size(Lines)) << Capture.Dump();
+	for (size_t Index = 0; Index < std::size(Lines); ++Index)
+	{
+		EXPECT_EQ(Capture.Entries()[Index].Message.substr(0, Lines[Index].size()), Lines[Index]);
+		EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Verbose, RunCategory, Lines[Index])) << ToPath(Lines[Index]);
+	}
+	Platform->DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
+}
+
+TEST_F(Processes, PathWithSpacesAndAnEmptyArgumentTextRunTheProgramWithoutArguments)
+{
+	// A copy of the helper in a folder and under a name with spaces.
+	std::filesystem::create_directories(Directory.Path() / "my games");
+	const std::filesystem::path Copy = Directory.Path() / "my games" / ("report helper" + ToPath(ReportHelper).extension().string());
+	std::filesystem::copy_file(ToPath(ReportHelper), Copy);
+	Platform->TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Directory.Wide(L"report.txt"));
+	uint32_t ExitCode = 1;
+	ASSERT_TRUE(Platform->TryRunExecutable(ToWide(Copy), std::wstring(), std::nullopt, false, true, &ExitCode)) << Capture.Dump();
+	Platform->DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
+	EXPECT_EQ(ExitCode, 0u);
+	EXPECT_EQ(ReadReport(Directory.Wide(L"report.txt"))[L"arg"], std::vector<std::wstring>{ToWide(Copy)});
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"No working directory"));
+}
+
+TEST_F(Processes, ExitCodeArrivesOnlyWhenWaitedFor)
+{
+	uint32_t ExitCode = 99;
+	ASSERT_TRUE(Platform->TryRunExecutable(ExitHelper, std::wstring(L"3"), std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 3u);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Process exited with code: 0x3"));
+
+	Capture.Clear();
+	ExitCode = 99;
+	ASSERT_TRUE(Platform->TryRunExecutable(ExitHelper, std::wstring(L"5"), std::nullopt, false, false, &ExitCode));
+	EXPECT_EQ(ExitCode, 0u);
+	EXPECT_FALSE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Waiting for exit code"));
+}
+
+TEST_F(Processes, FailedStartsStoreTheSystemError)
+{
+	uint32_t ExitCode = 0;
+	EXPECT_FALSE(Platform->TryRunExecutable(Directory.Wide(L"no such program"), std::wstring(L"a"), std::nullopt, true, true,
+		&ExitCode));
+	// ERROR_FILE_NOT_FOUND and ENOENT are both 2; the system's text follows on one line.
+	EXPECT_EQ(ExitCode, 2u);
+	const std::wstring Prefix = L"Failed to create process: ErrorCode=0x2 (2), ErrorMessage=";
+	ASSERT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, Prefix)) << Capture.Dump();
+	const std::wstring& Message = Capture.Entries().back().Message;
+	EXPECT_GT(Message.size(), Prefix.size());
+	EXPECT_EQ(Message.find_first_of(L"\r\n"), std::wstring::npos);
+	EXPECT_FALSE(HasPrefix(Capture, ELogLevel::Verbose, RunCategory, L"Process created"));
+
+	Capture.Clear();
+	EXPECT_FALSE(Platform->TryRunExecutable(ExitHelper, std::wstring(L"0"), Directory.Wide(L"gone"), false, true, &ExitCode));
+	EXPECT_NE(ExitCode, 0u);
+	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to create process: ErrorCode=0x")) << Capture.Dump();
+}
+
+TEST_F(Processes, EnvironmentChangesReachLaterChildrenAndFailuresAreLogged)
+{
+	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_TEST_PRESENT", L"yes \u00FC"));
+	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_TEST_DELETED", L"soon gone"));
+	Platform->DeleteEnvironmentVariable(L"KVT_TEST_DELETED");
+	const std::wstring SetCategory = Category(L"TrySetEnvironmentVariable");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, SetCategory, L"Trying to set environment variable: 'KVT_TEST_PRESENT=yes \u00FC'"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, SetCategory, L"Successfully set environment variable: 'KVT_TEST_PRESENT=yes \u00FC'"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category(L"DeleteEnvironmentVariable"), L"'KVT_TEST_DELETED'"));
+
+	const std::vector<std::wstring> Environment = RunReportHelper(*Platform, Directory)[L"env"];
+	EXPECT_EQ(std::count(Environment.begin(), Environment.end(), L"KVT_TEST_PRESENT=yes \u00FC"), 1);
+	for (const std::wstring& Entry : Environment)
+	{
+		EXPECT_EQ(Entry.rfind(L"KVT_TEST_DELETED", 0), std::wstring::npos);
+	}
+	Platform->DeleteEnvironmentVariable(L"KVT_TEST_PRESENT");
+
+	Capture.Clear();
+	EXPECT_FALSE(Platform->TrySetEnvironmentVariable(L"KVT=BAD", L"1"));
+	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to set environment variable: 'KVT=BAD=1': ErrorCode=0x"))
+		<< Capture.Dump();
+	// Deleting what was never set says nothing more than that it deletes.
+	Capture.Clear();
+	Platform->DeleteEnvironmentVariable(L"KVT_TEST_NEVER_SET");
+	ASSERT_EQ(Capture.Entries().size(), 1u) << Capture.Dump();
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category(L"DeleteEnvironmentVariable"), L"'KVT_TEST_NEVER_SET'"));
+}
+
+TEST(SystemInfo, GuidsAreRandomVersion4AndLoggedAndTheVersionHasSixFields)
+{
+	const std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+	FLogCapture Capture;
+	std::array<uint32_t, 4> First{}, Second{};
+	ASSERT_TRUE(Platform->TryCreateGuid(First[0], First[1], First[2], First[3]));
+	ASSERT_TRUE(Platform->TryCreateGuid(Second[0], Second[1], Second[2], Second[3]));
+	EXPECT_NE(First, Second);
+	for (const std::array<uint32_t, 4>& Guid : {First, Second})
+	{
+		EXPECT_EQ(Guid[1] & 0xF000u, 0x4000u) << std::hex << Guid[1];
+		EXPECT_EQ(Guid[2] >> 30, 2u) << std::hex << Guid[2];
+	}
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category(L"TryCreateGuid"),
+		FormatString(L"Successfully created guid components: 0x%X 0x%X 0x%X 0x%X", First[0], First[1], First[2], First[3])))
+		<< Capture.Dump();
+
+	const std::wstring Version = Platform->GetPlatformVersion();
+	EXPECT_TRUE(std::regex_match(Version, std::wregex(L"[1-9][0-9]*\\.[0-9]+\\.[0-9]+\\.[123]\\.[0-9]+\\.(32|64)bit")))
+		<< ToPath(Version);
+}

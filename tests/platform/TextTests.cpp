@@ -1,0 +1,164 @@
+// The system-free parts of the platform layer: UTF-8, command lines, the run
+// sequence, error lines and GUID components.
+#include "platform/CommandLineArguments.h"
+#include "platform/GuidComponents.h"
+#include "platform/ProcessRun.h"
+#include "platform/SystemErrorLog.h"
+#include "platform/Utf8.h"
+#include "tests/support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+using FArguments = std::vector<std::wstring>;
+
+namespace
+{
+	// U+1F600 as the wide string of this system (a pair, or one 32-bit unit).
+	const std::wstring Emoji = sizeof(wchar_t) == 2 ? std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} : std::wstring{wchar_t(0x1F600)};
+}
+
+TEST(Utf8, EveryCodeUnitSurvivesTheRoundTrip)
+{
+	const std::wstring Text = L"a\u00E9\u4E2D" + Emoji + wchar_t(0xD800) + L"x" + wchar_t(0xDC00) + L"\n";
+	std::string Bytes;
+	ASSERT_TRUE(TryEncodeUtf8(Text, Bytes));
+	EXPECT_EQ(Bytes, "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\xED\xA0\x80x\xED\xB0\x80\n");
+	std::wstring Back;
+	size_t Offset = 0;
+	ASSERT_TRUE(TryDecodeUtf8(Bytes, Back, Offset));
+	EXPECT_EQ(Back, Text);
+	EXPECT_EQ(DecodeUtf8Lossless("a\xFF" "b"), L"a\uFFFDb");
+	if constexpr (sizeof(wchar_t) == 4)
+	{
+		// Only a 32-bit wide character can hold a value without a UTF-8 form.
+		EXPECT_FALSE(TryEncodeUtf8(std::wstring{wchar_t(0x110000)}, Bytes));
+		EXPECT_EQ(EncodeUtf8Lossless(std::wstring{L'a', wchar_t(0x110000)}), "a\xEF\xBF\xBD");
+	}
+}
+
+TEST(Utf8, MalformedSequencesAreRefusedWithTheirOffset)
+{
+	const std::pair<std::string, size_t> Cases[] = {
+		{"ab\x80", 2},              // stray continuation byte
+		{"a\xC0\x80", 1},           // overlong NUL
+		{"\xE0\x80\x80", 0},        // overlong three-byte form
+		{"xyz\xF4\x90\x80\x80", 3}, // above U+10FFFF
+		{"ok\xE4\xB8", 2},          // cut at the end of the file
+		{"\xC3\x28", 0},            // continuation missing
+		{"\xF8\x88\x80\x80\x80", 0} // five-byte form
+	};
+	for (const auto& [Bytes, Expected] : Cases)
+	{
+		std::wstring Text;
+		size_t Offset = 999;
+		EXPECT_FALSE(TryDecodeUtf8(Bytes, Text, Offset)) << Bytes;
+		EXPECT_EQ(Offset, Expected) << Bytes;
+	}
+}
+
+TEST(CommandLineArguments, SplitByTheWindowsRulesAndJoinedBackUnchanged)
+{
+	const std::pair<const wchar_t*, FArguments> Splits[] = {
+		{L"\"abc\" d e", {L"abc", L"d", L"e"}},
+		{L"a\\\\b d\"e f\"g h", {L"a\\\\b", L"de fg", L"h"}},
+		{L"a\\\\\\\"b c d", {L"a\\\"b", L"c", L"d"}},
+		{L"a\\\\\\\\\"b c\" d e", {L"a\\\\b c", L"d", L"e"}},
+		{L" \t one\ttwo  \"\" ", {L"one", L"two", L""}},
+		{L"", {}},
+	};
+	for (const auto& [Text, Expected] : Splits)
+	{
+		EXPECT_EQ(SplitCommandLineArguments(Text), Expected) << Text;
+	}
+	const std::pair<FArguments, const wchar_t*> Joins[] = {
+		{{L"a", L"b c", L""}, L"a \"b c\" \"\""},
+		{{L"C:\\dir\\"}, L"C:\\dir\\"},
+		{{L"C:\\my dir\\"}, L"\"C:\\my dir\\\\\""},
+		{{L"back\\\"slash"}, L"\"back\\\\\\\"slash\""},
+	};
+	for (const auto& [Arguments, Expected] : Joins)
+	{
+		EXPECT_EQ(JoinCommandLineArguments(Arguments), Expected) << Expected;
+	}
+	const FArguments Arguments = {L"plain", L"", L"tab\there", L"quote\"inside", L"\"quoted\"", L"trailing\\",
+		L"back\\\\\"slash", L"new\nline", L"\u00FCber"};
+	EXPECT_EQ(SplitCommandLineArguments(JoinCommandLineArguments(Arguments)), Arguments);
+}
+
+TEST(ProcessArguments, ThePathAsGivenThenTheTextSplitTheWayAWindowsProgramSeesIt)
+{
+	const std::tuple<const wchar_t*, std::optional<std::wstring>, FArguments> Cases[] = {
+		{L"/opt/my game/run", std::nullopt, {L"/opt/my game/run"}},
+		{L"/opt/game", L"", {L"/opt/game"}},
+		{L"/opt/game", L"-a \"b c\" \"\" d\\\"e", {L"/opt/game", L"-a", L"b c", L"", L"d\"e"}},
+		// A quote in the path neither ends the program name nor reaches the arguments.
+		{L"/a\"b", L"x", {L"/a\"b", L"x"}},
+	};
+	for (const auto& [Path, Text, Expected] : Cases)
+	{
+		EXPECT_EQ(FormProcessArguments(Path, Text), Expected) << Path;
+	}
+	// The logged command line keeps the Windows form: an argument text, even an
+	// empty one, follows the quoted path after one space.
+	EXPECT_EQ(FormProcessCommandLine(L"/a\"b", std::wstring(L"x")), L"\"/a\"b\" x");
+	EXPECT_EQ(FormProcessCommandLine(L"/my games/run", std::wstring()), L"\"/my games/run\" ");
+	EXPECT_EQ(FormProcessCommandLine(L"/my games/run", std::nullopt), L"\"/my games/run\"");
+}
+
+TEST(RunProcess, FailedStartOrWaitStoresTheSystemErrorInsteadOfAnExitCode)
+{
+	// Forced outcomes: a failing wait cannot be brought about with a real child
+	// on every system.
+	struct FScriptedStarter final : IProcessStarter
+	{
+		bool bStarts = true;
+		uint32_t ErrorCode = 0;
+		int Waits = 0;
+		bool TryStart(const std::wstring&, const std::optional<std::wstring>&, bool, uint32_t& OutId, uint32_t& OutError) override
+		{
+			OutId = 4242;
+			OutError = ErrorCode;
+			return bStarts;
+		}
+		bool TryWaitForExit(uint32_t& OutExitCode, uint32_t& OutError) override
+		{
+			++Waits;
+			OutExitCode = 0;
+			OutError = ErrorCode;
+			return false;
+		}
+	} Starter;
+	FLogCapture Capture;
+	Starter.bStarts = false;
+	Starter.ErrorCode = 2;
+	uint32_t ExitCode = 7;
+	EXPECT_FALSE(RunProcess(L"Test::Run", Starter, L"missing", std::nullopt, std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 2u);
+	EXPECT_EQ(Starter.Waits, 0);
+
+	Starter.bStarts = true;
+	Starter.ErrorCode = 10;
+	EXPECT_FALSE(RunProcess(L"Test::Run", Starter, L"game", std::nullopt, std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 10u);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"Test::Run", L"Waiting for exit code"));
+	EXPECT_EQ(Capture.Dump().find(L"Process exited"), std::wstring::npos) << Capture.Dump();
+}
+
+TEST(SystemErrorLine, CarriesCodeAndTextOrSaysUnknown)
+{
+	// The text as the system gave it, trailing space included.
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed", 0xC0000005, L"Access violation. "),
+		L"Failed: ErrorCode=0xC0000005 (-1073741819), ErrorMessage=Access violation. ");
+	// A code without a text of the system's, or no code at all.
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed", 317, L""), L"Failed: Unknown reason");
+	EXPECT_EQ(FormatSystemErrorLine(L"Failed", 0, L"The operation completed successfully."), L"Failed: Unknown reason");
+}
+
+TEST(GuidComponents, FollowTheBytesOfTheTextForm)
+{
+	// 00112233-4455-6677-8899-AABBCCDDEEFF
+	const FGuidComponents Components = SplitGuidBytes(
+		{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF});
+	EXPECT_EQ((std::array{Components.A, Components.B, Components.C, Components.D}),
+		(std::array{0x00112233u, 0x44556677u, 0x8899AABBu, 0xCCDDEEFFu}));
+}

@@ -1,0 +1,182 @@
+// What Linux does its own way: signals and the 8-bit exit status, the wait,
+// PATH, the terminal's width, the kernel release and replacing whole files.
+#include "platform/linux/LinuxHandles.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "tests/platform/PlatformTests.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <regex>
+#include <set>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace
+{
+	constexpr const wchar_t* RunCategory = L"FLinuxPlatform::TryRunExecutable";
+	constexpr const wchar_t* ErrorCategory = L"FLinuxPlatform::LogErrorWithLastErrorMessage";
+
+	// The width the platform reads with Descriptor as the standard output; 77 when it fails.
+	uint32_t WidthWithOutput(int Descriptor, bool& bResult)
+	{
+		std::fflush(stdout);
+		const FScopedFileDescriptor Saved(::dup(STDOUT_FILENO));
+		::dup2(Descriptor, STDOUT_FILENO);
+		uint32_t Width = 77;
+		bResult = FLinuxPlatform().TryGetConsoleWidth(Width);
+		::dup2(Saved.Get(), STDOUT_FILENO);
+		return Width;
+	}
+
+	mode_t ModeOf(const std::filesystem::path& Path)
+	{
+		struct stat Status = {};
+		EXPECT_EQ(::stat(Path.c_str(), &Status), 0) << Path;
+		return Status.st_mode & 07777;
+	}
+}
+
+TEST(LinuxProcesses, DeathBySignalGivesTheShellsExitCodeAndOnlyEightBitsArrive)
+{
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	uint32_t ExitCode = 0;
+	ASSERT_TRUE(Platform.TryRunExecutable(ExitHelper, std::wstring(L"--signal 15"), std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 128u + SIGTERM);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Process exited with code: 0x8F")) << Capture.Dump();
+	ASSERT_TRUE(Platform.TryRunExecutable(ExitHelper, std::wstring(L"300"), std::nullopt, false, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 300u & 0xFF);
+}
+
+TEST(LinuxProcesses, FailedWaitIsAFailureWithTheSystemError)
+{
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	// With SIGCHLD ignored the kernel reaps children itself and waitpid fails with ECHILD.
+	struct sigaction Ignore{}, Previous{};
+	Ignore.sa_handler = SIG_IGN;
+	ASSERT_EQ(::sigaction(SIGCHLD, &Ignore, &Previous), 0);
+	uint32_t ExitCode = 0;
+	const bool bResult = Platform.TryRunExecutable(ExitHelper, std::wstring(L"0"), std::nullopt, false, true, &ExitCode);
+	::sigaction(SIGCHLD, &Previous, nullptr);
+	EXPECT_FALSE(bResult);
+	EXPECT_EQ(ExitCode, static_cast<uint32_t>(ECHILD));
+	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to wait for process: ErrorCode=0xA (10), ErrorMessage="))
+		<< Capture.Dump();
+	EXPECT_FALSE(HasPrefix(Capture, ELogLevel::Verbose, RunCategory, L"Process exited"));
+}
+
+TEST(LinuxProcesses, BareNamesComeFromPathRelativePathsFromOurFolderAndQuotesStayInThePath)
+{
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	FTempDirectory Directory;
+	uint32_t ExitCode = 1;
+	ASSERT_TRUE(Platform.TryRunExecutable(L"true", std::nullopt, std::nullopt, false, true, &ExitCode)) << Capture.Dump();
+	EXPECT_EQ(ExitCode, 0u);
+
+	// "./helper" means the helper next to us, although the child works elsewhere.
+	const std::filesystem::path Previous = std::filesystem::current_path();
+	std::filesystem::current_path(ToPath(ExitHelper).parent_path());
+	const bool bResult = Platform.TryRunExecutable(L"./" + ToWide(ToPath(ExitHelper).filename()), std::wstring(L"4"),
+		Directory.Wide(), false, true, &ExitCode);
+	std::filesystem::current_path(Previous);
+	EXPECT_TRUE(bResult) << Capture.Dump();
+	EXPECT_EQ(ExitCode, 4u);
+
+	// Read as a Windows command line, the quote would end the program name at
+	// the decoy "we", which writes no report.
+	const std::wstring Program = Directory.Wide(L"we\"ird");
+	std::filesystem::create_symlink(ToPath(ReportHelper), ToPath(Program));
+	std::filesystem::create_symlink(ToPath(ExitHelper), Directory.Path() / "we");
+	Platform.TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Directory.Wide(L"report.txt"));
+	ASSERT_TRUE(Platform.TryRunExecutable(Program, std::wstring(L"x \"y z\""), std::nullopt, false, true, &ExitCode));
+	Platform.DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
+	EXPECT_EQ(ExitCode, 0u);
+	EXPECT_EQ(ReadReport(Directory.Wide(L"report.txt"))[L"arg"], (std::vector<std::wstring>{Program, L"x", L"y z"}));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Creating process with command: '\"" + Program + L"\" x \"y z\"'"));
+}
+
+TEST(LinuxSystemInfo, ConsoleWidthComesFromTheTerminalOnStandardOutput)
+{
+	FLogCapture Capture;
+	const FScopedFileDescriptor Master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+	ASSERT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
+	const FScopedFileDescriptor Slave(::open(::ptsname(Master.Get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+	ASSERT_TRUE(Slave);
+	struct winsize Size{};
+	Size.ws_col = 120;
+	ASSERT_EQ(::ioctl(Slave.Get(), TIOCSWINSZ, &Size), 0);
+	bool bResult = false;
+	EXPECT_EQ(WidthWithOutput(Slave.Get(), bResult), 120u);
+	EXPECT_TRUE(bResult) << Capture.Dump();
+
+	// A terminal whose size was never set, and no terminal at all.
+	Size.ws_col = 0;
+	ASSERT_EQ(::ioctl(Slave.Get(), TIOCSWINSZ, &Size), 0);
+	EXPECT_EQ(WidthWithOutput(Slave.Get(), bResult), 77u);
+	EXPECT_FALSE(bResult);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ErrorCategory, L"Failed to get console width: Unknown reason")) << Capture.Dump();
+	int Ends[2] = {-1, -1};
+	ASSERT_EQ(::pipe2(Ends, O_CLOEXEC), 0);
+	const FScopedFileDescriptor Read(Ends[0]), Write(Ends[1]);
+	EXPECT_EQ(WidthWithOutput(Write.Get(), bResult), 77u);
+	EXPECT_FALSE(bResult);
+	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to get console width: ErrorCode=0x19 (25), ErrorMessage="))
+		<< Capture.Dump();
+}
+
+TEST(LinuxSystemInfo, VersionIsTheKernelReleaseAsAWorkstationOfThisBitness)
+{
+	FLinuxPlatform Platform;
+	EXPECT_EQ(Platform.GetPlatformName(), L"Linux");
+	struct utsname Names{};
+	ASSERT_EQ(::uname(&Names), 0);
+	const std::string Version = EncodeUtf8Lossless(Platform.GetPlatformVersion());
+	std::smatch Match;
+	ASSERT_TRUE(std::regex_match(Version, Match, std::regex("([0-9]+\\.[0-9]+)\\.[0-9]+\\.1\\.0\\.64bit"))) << Version;
+	EXPECT_EQ(std::string(Names.release).rfind(Match[1].str() + ".", 0), 0u) << Names.release;
+}
+
+// Whole files are written anew and renamed into place, so the permission bits
+// and links are what the new file is given, never what a temporary file had.
+TEST(LinuxFileReplace, PermissionBitsLinksAndNothingLeftBeside)
+{
+	FTempDirectory Directory;
+	const std::filesystem::path& Root = Directory.Path();
+	const std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+	const mode_t PreviousMask = ::umask(027);
+
+	// A configuration keeps the bits it had; a new one gets 0666 less the umask.
+	WriteFileBytes(Root / "kept.ini", "old");
+	std::filesystem::permissions(Root / "kept.ini", static_cast<std::filesystem::perms>(0604));
+	EXPECT_TRUE(Platform->TryWriteFile(Directory.Wide(L"kept.ini"), L"new\n", false, true));
+	EXPECT_TRUE(Platform->TryWriteFile(Directory.Wide(L"new.ini"), L"new\n", false, true));
+	// A launcher is runnable by all, whatever it replaced and the umask.
+	WriteFileBytes(Root / "launcher", "old");
+	std::filesystem::permissions(Root / "launcher", static_cast<std::filesystem::perms>(0600));
+	EXPECT_TRUE(Platform->TryWriteFile(Directory.Wide(L"launcher"), std::vector<uint8_t>{'n', 'e', 'w'}));
+	::umask(PreviousMask);
+	EXPECT_EQ(ModeOf(Root / "kept.ini"), 0604u);
+	EXPECT_EQ(ModeOf(Root / "new.ini"), 0640u);
+	EXPECT_EQ(ModeOf(Root / "launcher"), 0755u);
+	EXPECT_EQ(ReadFileBytes(Root / "launcher"), "new");
+
+	// A link stays a link; the file it names (through a chain of two) gets the bytes.
+	std::filesystem::create_directory(Root / "real");
+	WriteFileBytes(Root / "real" / "Game.ini", "old");
+	std::filesystem::create_symlink("real/Game.ini", Root / "middle.ini");
+	std::filesystem::create_symlink(Root / "middle.ini", Root / "link.ini");
+	ASSERT_TRUE(Platform->TryWriteFile(Directory.Wide(L"link.ini"), L"through the link\n", false, true));
+	EXPECT_TRUE(std::filesystem::is_symlink(Root / "link.ini") && std::filesystem::is_symlink(Root / "middle.ini"));
+	EXPECT_EQ(ReadFileBytes(Root / "real" / "Game.ini"), "through the link\n");
+
+	std::set<std::string> Names;
+	for (const auto& Entry : std::filesystem::recursive_directory_iterator(Root))
+	{
+		Names.insert(Entry.path().lexically_relative(Root).string());
+	}
+	EXPECT_EQ(Names, (std::set<std::string>{"kept.ini", "launcher", "link.ini", "middle.ini", "new.ini", "real", "real/Game.ini"}));
+}

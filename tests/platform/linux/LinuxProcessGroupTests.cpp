@@ -1,0 +1,218 @@
+// The session's process group on Linux. Leaving a process group cannot be
+// undone, and what happens depends on how the launcher was started, so every
+// case runs again in a fresh copy of this binary, started in a session of its own:
+//  - as the leader of its group (what a shell with job control does),
+//  - as a plain member of its parent's group without a terminal,
+//  - as a member of the group that owns the session's terminal (what a script
+//    run in a terminal does), ending normally or by a signal sent to the group
+//    that took the terminal over.
+#include "platform/linux/LinuxHandles.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "tests/platform/PlatformTests.h"
+#include "tests/support/ScopedVariable.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace
+{
+	constexpr const wchar_t* GroupCategory = L"FLinuxPlatform::TryCreateProcessGroup";
+
+	enum class EStart
+	{
+		GroupLeader,
+		Member,
+		TerminalMember,
+	};
+
+	// Runs the current case in a fresh copy of this binary and gives the exit
+	// code of the session leader: the copy's own (0 when the case passed), 128 + n
+	// when the copy died of signal n, 123 when the terminal was not handed back,
+	// -1 when it could not run or did not end in time.
+	int RunInnerCase(EStart Start, int EndingSignal = 0)
+	{
+		// Everything the child needs is made before fork: after it, only calls
+		// that are safe in a copy of a process may run.
+		std::string Program = EncodeUtf8Lossless(MakeNativePlatform()->GetExecutablePath());
+		std::string Filter = CurrentCaseFilter();
+		std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
+		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", L"1");
+		FScopedFileDescriptor Master;
+		if (Start == EStart::TerminalMember)
+		{
+			Master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+			EXPECT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
+		}
+		const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
+
+		const pid_t SessionLeader = ::fork();
+		if (SessionLeader == 0)
+		{
+			::setsid();
+			// The first terminal a session leader opens becomes its controlling
+			// terminal, with the leader's group in the foreground.
+			const int Terminal = TerminalPath.empty() ? -1 : ::open(TerminalPath.c_str(), O_RDWR);
+			const pid_t Member = Start == EStart::GroupLeader ? 0 : ::fork();
+			if (Member == 0)
+			{
+				::execv(Program.c_str(), Arguments.data());
+				::_exit(121);
+			}
+			int Status = 0;
+			while (::waitpid(Member, &Status, 0) < 0 && errno == EINTR)
+			{
+			}
+			// However the member ended, the terminal must be back with the group
+			// that started it, as the shell of a script expects.
+			if (Terminal >= 0 && ::tcgetpgrp(Terminal) != ::getpgrp())
+			{
+				::_exit(123);
+			}
+			::_exit(WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : WIFEXITED(Status) ? WEXITSTATUS(Status) : 122);
+		}
+
+		const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+		for (;;)
+		{
+			// Sent as Ctrl+C is, to the terminal's foreground group, once the
+			// member's new group has taken the terminal over.
+			const pid_t Foreground = EndingSignal != 0 ? ::tcgetpgrp(Master.Get()) : 0;
+			if (Foreground > 0 && Foreground != SessionLeader)
+			{
+				::kill(-Foreground, std::exchange(EndingSignal, 0));
+			}
+			int Status = 0;
+			if (::waitpid(SessionLeader, &Status, WNOHANG) == SessionLeader)
+			{
+				return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+			}
+			if (std::chrono::steady_clock::now() > Deadline)
+			{
+				::kill(-SessionLeader, SIGKILL);
+				::waitpid(SessionLeader, &Status, 0);
+				return -1;
+			}
+			std::this_thread::sleep_for(std::chrono::milliseconds(10));
+		}
+	}
+
+	// Children without breakaway stay in the group; with it, they lead a session of their own.
+	void ExpectChildrenInAndOutOfTheGroup(IPlatform& Platform)
+	{
+		FTempDirectory Directory;
+		FReport Report = RunReportHelper(Platform, Directory);
+		EXPECT_EQ(Report[L"pgid"], std::vector<std::wstring>{std::to_wstring(::getpid())});
+		EXPECT_EQ(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
+		Report = RunReportHelper(Platform, Directory, std::nullopt, true);
+		EXPECT_EQ(Report[L"sid"], Report[L"pid"]);
+		EXPECT_EQ(Report[L"pgid"], Report[L"pid"]);
+		EXPECT_NE(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
+	}
+}
+
+TEST(LinuxProcessGroup, GroupLeaderKeepsItsGroup)
+{
+	if (!IsInnerCase())
+	{
+		EXPECT_EQ(RunInnerCase(EStart::GroupLeader), 0);
+		return;
+	}
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	ASSERT_EQ(::getpgrp(), ::getpid());
+	std::shared_ptr<IProcessGroup> Group;
+	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-a", Group)) << Capture.Dump();
+	ASSERT_NE(Group, nullptr);
+	EXPECT_EQ(::getpgrp(), ::getpid());
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory, L"Trying to create process group for session: 'session-a'"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
+		FormatString(L"Process %i already leads its process group; it is the group of session 'session-a'", ::getpid())))
+		<< Capture.Dump();
+	ExpectChildrenInAndOutOfTheGroup(Platform);
+}
+
+TEST(LinuxProcessGroup, MemberWithoutTerminalLeadsANewGroupForGood)
+{
+	if (!IsInnerCase())
+	{
+		EXPECT_EQ(RunInnerCase(EStart::Member), 0);
+		return;
+	}
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	const pid_t OldGroup = ::getpgrp();
+	ASSERT_NE(OldGroup, ::getpid());
+	ASSERT_LT(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC), 0);
+	std::shared_ptr<IProcessGroup> Group;
+	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-b", Group)) << Capture.Dump();
+	EXPECT_EQ(::getpgrp(), ::getpid());
+	EXPECT_EQ(::getsid(0), OldGroup);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory, FormatString(L"Created process group %i for session 'session-b'",
+		::getpid()))) << Capture.Dump();
+	ExpectChildrenInAndOutOfTheGroup(Platform);
+	Group.reset();
+	EXPECT_EQ(::getpgrp(), ::getpid());
+}
+
+TEST(LinuxProcessGroup, ForegroundMemberTakesTheTerminalAlongAndGivesItBack)
+{
+	if (!IsInnerCase())
+	{
+		EXPECT_EQ(RunInnerCase(EStart::TerminalMember), 0);
+		return;
+	}
+	FLinuxPlatform Platform;
+	FLogCapture Capture;
+	const pid_t OldGroup = ::getpgrp();
+	ASSERT_NE(OldGroup, ::getpid());
+	const FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+	ASSERT_TRUE(Terminal);
+	ASSERT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
+	// A launcher started under nohup keeps ignoring the hang-up.
+	::signal(SIGHUP, SIG_IGN);
+
+	std::shared_ptr<IProcessGroup> Group;
+	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-c", Group)) << Capture.Dump();
+	EXPECT_EQ(::getpgrp(), ::getpid());
+	// Ctrl+C now reaches the launcher's group and the children in it.
+	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), ::getpid());
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
+		FormatString(L"The terminal's foreground group is now process group %i", ::getpid()))) << Capture.Dump();
+	// SIGTTOU was ignored only for the hand-over.
+	struct sigaction Current{};
+	::sigaction(SIGTTOU, nullptr, &Current);
+	EXPECT_EQ(Current.sa_handler, SIG_DFL);
+	ExpectChildrenInAndOutOfTheGroup(Platform);
+	EXPECT_EQ(::signal(SIGHUP, SIG_IGN), SIG_IGN);
+
+	Group.reset();
+	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
+	// With the terminal back, the launcher's signals are as they were.
+	EXPECT_EQ(::signal(SIGINT, SIG_DFL), SIG_DFL);
+	EXPECT_EQ(::signal(SIGTERM, SIG_DFL), SIG_DFL);
+}
+
+TEST(LinuxProcessGroup, ForegroundMemberEndedBySignalStillGivesTheTerminalBack)
+{
+	if (IsInnerCase())
+	{
+		FLinuxPlatform Platform;
+		std::shared_ptr<IProcessGroup> Group;
+		ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-d", Group));
+		// The outer case sends the signal once it sees the terminal with our group.
+		for (;;)
+		{
+			::pause();
+		}
+	}
+	for (const int Signal : {SIGINT, SIGTERM, SIGHUP})
+	{
+		EXPECT_EQ(RunInnerCase(EStart::TerminalMember, Signal), 128 + Signal) << "signal " << Signal;
+	}
+}
