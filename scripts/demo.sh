@@ -44,7 +44,7 @@ echo
 echo "=================== Linux: kvt-bootstrapper ==================="
 game="$demo/linux/Sample Game"
 mkdir -p "$game" "$demo/linux/service" "$demo/linux/config/SOFTWARE/Zorvan Games/KVT/UserHelper"
-cp build/linux/tests/process/kvt_report_helper "$game/SampleGame"
+cp build/linux/tests/platform/kvt_report_helper "$game/SampleGame"
 cp build/linux/tests/e2e/kvt_userhelper_standin "$demo/linux/service/UserHelper"
 echo "--- the configure tool writes the launcher and its INI next to the game:"
 (cd "$game" && "$root/build/linux/bin/kvt-bootstrapper-tool" -o Launcher -a SampleGame --wait-for-exit) | sed 's/^/    /'
@@ -66,7 +66,7 @@ export WINEPREFIX="$demo/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,ms
 wineboot -i >/dev/null 2>&1 </dev/null
 game="$demo/windows/Sample Game"
 mkdir -p "$game" "$demo/windows/service"
-cp build/windows/tests/process/kvt_report_helper.exe "$game/SampleGame.exe"
+cp build/windows/tests/platform/kvt_report_helper.exe "$game/SampleGame.exe"
 cp build/windows/tests/e2e/kvt_userhelper_standin.exe "$demo/windows/service/UserHelper.exe"
 echo "--- the configure tool writes the launcher and its INI next to the game:"
 (cd "$game" && wine "$root/build/windows/bin/KVTBootstrapperTool.exe" -o Launcher.exe -a SampleGame.exe -f </dev/null) | tr -d '\r' | sed 's/^/    /'
