@@ -50,7 +50,8 @@ size_t FRegistryStore::SourceCount() const
 
 void FRegistryStore::Set(size_t Source, const std::wstring& Text)
 {
-	SetValue(*this, Source, REG_SZ, Text.c_str(), Text.empty() ? 0 : static_cast<DWORD>((Text.size() + 1) * sizeof(wchar_t)));
+	// As installers write it: the text and its terminating zero, two bytes for empty text.
+	SetValue(*this, Source, REG_SZ, Text.c_str(), static_cast<DWORD>((Text.size() + 1) * sizeof(wchar_t)));
 }
 
 TEST(WindowsRegistry, OnlyStringDataCountsAndItEndsInsideTheBuffer)
