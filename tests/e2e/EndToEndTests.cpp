@@ -293,6 +293,7 @@ TEST_F(EndToEnd, TheGameRunsWithItsSessionArgumentsAndFolderAndTheRunIsReported)
 	for (const FRecordedRequest& Event : Run.Events)
 	{
 		EXPECT_EQ(Event.Method, "POST");
+		EXPECT_LT(Event.HeaderIndex("Content-Type"), Event.HeaderIndex("User-Agent"));
 		EXPECT_EQ(Event.HeaderValues("Content-Type"), std::vector<std::string>{"application/json; charset=utf-8"});
 		EXPECT_EQ(Event.HeaderValues("Content-Length"), std::vector<std::string>{std::to_string(Event.Body.size())});
 	}
@@ -308,6 +309,7 @@ TEST_F(EndToEnd, ACrashingHelperIsPublishedWithItsCode)
 	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{L"1,SERVICE_INIT_FAILED," + Detail});
 	ASSERT_EQ(Run.Events.size(), 3u);
 	EXPECT_EQ(Field(Run.Events[1], "ExitCode"), EncodeUtf8Lossless(Detail));
+	EXPECT_EQ(Field(Run.Events[1], "ExitCodeHexString"), bWindows ? "\"C0000005h\"" : "\"0000008Bh\"");
 }
 
 // Text is no program: the system's own start error (bad format on Windows; no
@@ -363,6 +365,8 @@ TEST_F(EndToEnd, TheGamesExitCodeIsPassedOnOnlyWhenWaitedFor)
 	WriteConfig(L"NoOperation=1\nWaitForExit=1\n");
 	Run = Launch();
 	EXPECT_EQ(Run.ExitCode, bWindows ? 0xC0000409u : 7u);
+	// Each run's log holds only that run's lines.
+	EXPECT_FALSE(Contains(Run.Log, L"Completed successfully."));
 	EXPECT_TRUE(Contains(Run.Log, bWindows ? L"Target application failed with exit code: C0000409h." : L"Target application failed with exit code: 7h."));
 	EXPECT_EQ(Run.Events.size(), 2u) << "the upload follows the game's exit";
 }
