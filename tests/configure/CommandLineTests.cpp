@@ -6,75 +6,71 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace
 {
 	using FTokens = std::vector<std::wstring>;
+	const std::wstring None = L"<none>";
 
-	FTokens TokensOf(const std::wstring& Text)
-	{
-		return FCommandLine(Text).GetTokens();
-	}
-
-	// The option's value, or "<none>" when the lookup fails.
+	// The option's value, or None when the lookup fails.
 	std::wstring ValueOf(const std::wstring& Text, const std::wstring& Name)
 	{
-		std::wstring Value = L"<none>";
+		std::wstring Value = None;
 		FCommandLine(Text).TryGetOptionValue(Name, Value);
 		return Value;
-	}
-
-	std::string FlagOf(const std::wstring& Text, const std::wstring& Name)
-	{
-		bool bValue = false;
-		return !FCommandLine(Text).TryGetBoolOption(Name, bValue) ? "absent" : bValue ? "true" : "false";
 	}
 }
 
 TEST(CommandLine, DoubleQuotesGroupAndSingleQuotesOnlyWrap)
 {
-	EXPECT_EQ(TokensOf(L"-o \"C:\\Program Files\\App.exe\""), (FTokens{L"-o", L"C:\\Program Files\\App.exe"}));
-	// A single quote pairs only across no space: both quotes are dropped here.
-	EXPECT_EQ(TokensOf(L"-o 'C:\\Program Files\\App.exe'"), (FTokens{L"-o", L"C:\\Program", L"Files\\App.exe"}));
-	EXPECT_EQ(TokensOf(L"'abc' 'a\"b' \"a'b c\""), (FTokens{L"'abc'", L"'a\"b'", L"a'b c"}));
-	EXPECT_EQ(TokensOf(L"-o \"\" abc\"d e\" x'y'"), (FTokens{L"-o", L"", L"abc", L"d e", L"x", L"'y'"}));
-	// A quote without its partner is skipped and the text behind it read on.
-	EXPECT_EQ(TokensOf(L"\"unclosed text"), (FTokens{L"unclosed", L"text"}));
-	// Only the space separates.
-	EXPECT_EQ(TokensOf(L"  a   b\tc  "), (FTokens{L"a", L"b\tc"}));
+	const std::pair<const wchar_t*, FTokens> Cases[] = {
+		{L"-o \"C:\\Program Files\\App.exe\"", {L"-o", L"C:\\Program Files\\App.exe"}},
+		// A single quote pairs only across no space: both quotes are dropped here.
+		{L"-o 'C:\\Program Files\\App.exe'", {L"-o", L"C:\\Program", L"Files\\App.exe"}},
+		{L"'abc' 'a\"b' \"a'b c\"", {L"'abc'", L"'a\"b'", L"a'b c"}},
+		{L"-o \"\" abc\"d e\" x'y'", {L"-o", L"", L"abc", L"d e", L"x", L"'y'"}},
+		// A quote without its partner is skipped and the text behind it read on.
+		{L"\"unclosed text", {L"unclosed", L"text"}},
+		// Only the space separates.
+		{L"  a   b\tc  ", {L"a", L"b\tc"}},
+	};
+	for (const auto& [Text, Tokens] : Cases)
+	{
+		EXPECT_EQ(FCommandLine(Text).GetTokens(), Tokens) << Text;
+	}
 
 	FCommandLine CommandLine(L"C:\\Tools\\Configure.exe -o out.exe");
 	CommandLine.Parse(L"--help");
 	EXPECT_EQ(CommandLine.GetText(), L"--help");
 	EXPECT_TRUE(CommandLine.HasNoArguments());
 	EXPECT_FALSE(CommandLine.HasOption(L"-o"));
-	CommandLine.Parse(L"");
-	EXPECT_TRUE(CommandLine.HasNoArguments());
 
 	// Tens of thousands of characters in one token must not exhaust the stack.
 	const std::wstring Long(100000, L'a');
 	EXPECT_EQ(ValueOf(L"-o \"" + Long + L" b\"", L"-o"), Long + L" b");
 }
 
-TEST(CommandLine, OptionsMatchLooselyButOnlyWithADash)
+TEST(CommandLine, OptionsMatchLooselyButOnlyWithADashAndTakeTheNextToken)
 {
-	for (const std::wstring Text : {L"-o x", L"-O x", L"--o x", L"---o x"})
+	const std::tuple<const wchar_t*, const wchar_t*, bool, std::wstring> Cases[] = {
+		{L"-o x", L"-o", true, L"x"}, {L"-O x", L"-o", true, L"x"}, {L"--o x", L"-o", true, L"x"},
+		{L"---o x", L"-o", true, L"x"}, {L"--OUTPUT_PATH x", L"--output-path", true, L"x"},
+		{L"outputpath x", L"--output-path", false, None}, {L"-op x", L"-o", false, None},
+		// "=" is no separator: the whole token is another name.
+		{L"--app-path=App.exe", L"--app-path", false, None},
+		{L"--app-path=\"My App.exe\"", L"--app-path", true, L"My App.exe"},
+		// The value is simply the next token, of the first occurrence.
+		{L"-o -a App.exe", L"-o", true, L"-a"}, {L"-o \"\" -a App.exe", L"-o", true, L""},
+		{L"-o first -o second", L"-o", true, L"first"}, {L"-a App.exe -o", L"-o", true, None},
+	};
+	for (const auto& [Text, Name, bFound, Value] : Cases)
 	{
-		EXPECT_TRUE(FCommandLine(Text).HasOption(L"-o")) << Text;
+		EXPECT_EQ(FCommandLine(Text).HasOption(Name), bFound) << Text;
+		EXPECT_EQ(ValueOf(Text, Name), Value) << Text;
 	}
-	EXPECT_TRUE(FCommandLine(L"--OUTPUT_PATH x").HasOption(L"--output-path"));
-	EXPECT_FALSE(FCommandLine(L"outputpath x").HasOption(L"--output-path"));
-	EXPECT_FALSE(FCommandLine(L"-op x").HasOption(L"-o"));
-	// "=" is no separator: the whole token is another name.
-	EXPECT_FALSE(FCommandLine(L"--app-path=App.exe").HasOption(L"--app-path"));
-	EXPECT_EQ(ValueOf(L"--app-path=\"My App.exe\"", L"--app-path"), L"My App.exe");
-
-	// The value is simply the next token, of the first occurrence.
-	EXPECT_EQ(ValueOf(L"-o -a App.exe", L"-o"), L"-a");
-	EXPECT_EQ(ValueOf(L"-o \"\" -a App.exe", L"-o"), L"");
-	EXPECT_EQ(ValueOf(L"-o first -o second", L"-o"), L"first");
-	EXPECT_EQ(ValueOf(L"-a App.exe -o", L"-o"), L"<none>");
 	std::wstring Path = L"untouched";
 	EXPECT_FALSE(FCommandLine(L"-a App.exe -o").TryGetPathOption(L"-o", Path));
 	EXPECT_EQ(Path, L"untouched");
@@ -82,19 +78,24 @@ TEST(CommandLine, OptionsMatchLooselyButOnlyWithADash)
 
 TEST(CommandLine, BooleanAndIntegerValues)
 {
-	EXPECT_EQ(FlagOf(L"-r", L"-r"), "true");
-	EXPECT_EQ(FlagOf(L"-r 0", L"-r"), "false");
-	EXPECT_EQ(FlagOf(L"-r FALSE", L"-r"), "false");
-	EXPECT_EQ(FlagOf(L"-r maybe", L"-r"), "true");
-	// The next token is only looked at, not consumed.
-	EXPECT_EQ(FlagOf(L"-r -f", L"-r"), "true");
-	EXPECT_EQ(FlagOf(L"-r -f", L"-f"), "true");
-	EXPECT_EQ(FlagOf(L"-f", L"-r"), "absent");
-
-	for (const auto& [Text, Expected] : std::vector<std::pair<std::wstring, int64_t>>{{L"-n -17abc", -17},
-			 {L"-n \" +5\"", 5}, {L"-n -2147483648", INT32_MIN}, {L"-n 2147483648", -1}, {L"-n abc", -1}, {L"-n", -1}})
+	const std::tuple<const wchar_t*, const wchar_t*, const char*> Flags[] = {
+		{L"-r", L"-r", "true"}, {L"-r 0", L"-r", "false"}, {L"-r FALSE", L"-r", "false"}, {L"-r maybe", L"-r", "true"},
+		// The next token is only looked at, not consumed.
+		{L"-r -f", L"-r", "true"}, {L"-r -f", L"-f", "true"}, {L"-f", L"-r", "absent"},
+	};
+	for (const auto& [Text, Name, Flag] : Flags)
 	{
-		int32_t Value = -1; // -1 stands for "not found and not written"
+		bool bValue = false;
+		const bool bFound = FCommandLine(Text).TryGetBoolOption(Name, bValue);
+		EXPECT_STREQ(!bFound ? "absent" : bValue ? "true" : "false", Flag) << Text << " " << Name;
+	}
+
+	// -1 stands for "not found and not written".
+	const std::pair<const wchar_t*, int32_t> Integers[] = {{L"-n -17abc", -17}, {L"-n \" +5\"", 5},
+		{L"-n -2147483648", INT32_MIN}, {L"-n 2147483648", -1}, {L"-n abc", -1}, {L"-n", -1}};
+	for (const auto& [Text, Expected] : Integers)
+	{
+		int32_t Value = -1;
 		EXPECT_EQ(FCommandLine(Text).TryGetIntOption(L"-n", Value), Expected != -1) << Text;
 		EXPECT_EQ(Value, Expected) << Text;
 	}
@@ -103,15 +104,16 @@ TEST(CommandLine, BooleanAndIntegerValues)
 TEST(CommandLine, KeysBecomeLongOptionsAndBack)
 {
 	const FCommandLine CommandLine(L"");
-	EXPECT_EQ(CommandLine.ToOptionName(L"WaitForExit"), L"--wait-for-exit");
-	EXPECT_EQ(CommandLine.ToOptionName(L"NoOperation"), L"--no-operation");
-	// A run of capitals is one word, up to and including the next word's capital.
-	EXPECT_EQ(CommandLine.ToOptionName(L"URLPath"), L"--urlpath");
-	EXPECT_EQ(CommandLine.ToOptionName(L"appPath"), L"--app-path");
-	EXPECT_EQ(CommandLine.ToOptionName(L""), L"--");
-	// Z is no capital of these rules and is dropped.
-	EXPECT_EQ(CommandLine.ToOptionName(L"ZipFile"), L"--ip-file");
-
+	const std::pair<const wchar_t*, const wchar_t*> ToOption[] = {{L"WaitForExit", L"--wait-for-exit"},
+		{L"NoOperation", L"--no-operation"},
+		// A run of capitals is one word, up to and including the next word's capital.
+		{L"URLPath", L"--urlpath"}, {L"appPath", L"--app-path"}, {L"", L"--"},
+		// Z is no capital of these rules and is dropped.
+		{L"ZipFile", L"--ip-file"}};
+	for (const auto& [Key, Option] : ToOption)
+	{
+		EXPECT_EQ(CommandLine.ToOptionName(Key), Option) << Key;
+	}
 	EXPECT_EQ(CommandLine.ToKeyName(L"--NO-OPERATION"), L"NoOperation");
 	// Each word is capitalised wherever it occurs, also inside later words.
 	EXPECT_EQ(CommandLine.ToKeyName(L"--a-ab"), L"AAb");

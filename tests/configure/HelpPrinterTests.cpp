@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,15 +28,9 @@ namespace
 	FLines OptionLines(const FHelpPrinter& Printer)
 	{
 		const FLines Lines = Printer.BuildLines();
-		for (size_t Index = 0; Index < Lines.size(); ++Index)
-		{
-			if (Lines[Index] == L"Options:")
-			{
-				return FLines(Lines.begin() + static_cast<std::ptrdiff_t>(Index) + 1, Lines.end());
-			}
-		}
-		ADD_FAILURE() << "no Options: line";
-		return FLines();
+		const auto Options = std::find(Lines.begin(), Lines.end(), L"Options:");
+		EXPECT_NE(Options, Lines.end());
+		return FLines(Options == Lines.end() ? Options : Options + 1, Lines.end());
 	}
 
 	// "[-x]" makes the column K = 6, so Width - 8 is the description width D.
@@ -121,7 +116,8 @@ TEST(HelpPrinter, PrintWritesExactlyTheLinesToStandardOutput)
 // columns, exactly as on an 80-column console.
 TEST(HelpPrinter, TheToolFallsBackTo80ColumnsWhenTheConsoleWidthIsUnknown)
 {
-	const auto HelpFor = [](bool bWidthKnown, uint32_t Width, FLogCapture& Capture)
+	FLogCapture Capture;
+	const auto HelpFor = [&Capture](bool bWidthKnown, uint32_t Width)
 	{
 		const auto Platform = std::make_shared<FFakePlatform>();
 		Platform->ExecutablePath = L"Tool.exe";
@@ -132,12 +128,12 @@ TEST(HelpPrinter, TheToolFallsBackTo80ColumnsWhenTheConsoleWidthIsUnknown)
 		EXPECT_EQ(Tool.Configure(L"Product", L"Tag"), 0);
 		return ::testing::internal::GetCapturedStdout();
 	};
-	FLogCapture Capture;
-	const std::string Narrow = HelpFor(true, 40, Capture);
-	const std::string Wide = HelpFor(true, 80, Capture);
-	EXPECT_FALSE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure", L"Failed to determine terminal width for text output."));
-	const std::string Fallback = HelpFor(false, 40, Capture);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure", L"Failed to determine terminal width for text output."));
+	const std::wstring Failure = L"Failed to determine terminal width for text output.";
+	const std::string Narrow = HelpFor(true, 40);
+	const std::string Wide = HelpFor(true, 80);
+	EXPECT_FALSE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure", Failure));
+	const std::string Fallback = HelpFor(false, 40);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure", Failure));
 	EXPECT_NE(Narrow, Wide);
 	EXPECT_EQ(Fallback, "Failed to determine terminal width for text output.\n" + Wide);
 }

@@ -41,7 +41,7 @@ targets_for() { # build test
   local tool=kvt-bootstrapper-tool
   [ "$1" = windows ] && tool=KVTBootstrapperTool
   case $2 in
-    configure_tool_help|configure_tool_partial_write) echo "$tool" ;;
+    configure_tool_console) echo "$tool" ;;
     *) echo "$2" ;;
   esac
 }

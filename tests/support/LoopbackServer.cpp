@@ -31,17 +31,31 @@ namespace
 	}
 }
 
+namespace
+{
+	bool IsHeaderName(const std::string& HeaderName, const std::string& Name)
+	{
+		return std::ranges::equal(HeaderName, Name, [](char A, char B) { return std::tolower(A) == std::tolower(B); });
+	}
+}
+
 std::vector<std::string> FRecordedRequest::HeaderValues(const std::string& Name) const
 {
 	std::vector<std::string> Values;
 	for (const auto& [HeaderName, Value] : Headers)
 	{
-		if (std::ranges::equal(HeaderName, Name, [](char A, char B) { return std::tolower(A) == std::tolower(B); }))
+		if (IsHeaderName(HeaderName, Name))
 		{
 			Values.push_back(Value);
 		}
 	}
 	return Values;
+}
+
+int FRecordedRequest::HeaderIndex(const std::string& Name) const
+{
+	const auto Found = std::ranges::find_if(Headers, [&](const auto& Header) { return IsHeaderName(Header.first, Name); });
+	return Found == Headers.end() ? -1 : static_cast<int>(Found - Headers.begin());
 }
 
 bool FLoopbackServer::Connect()
