@@ -8,30 +8,20 @@
 #include <iterator>
 #include <random>
 
+// Random names keep test binaries that run at once out of each other's folders.
 FTempDirectory::FTempDirectory()
 {
 	std::random_device Random;
-	const std::filesystem::path Base = std::filesystem::temp_directory_path();
-	for (int Attempt = 0; Attempt < 100; ++Attempt)
+	do
 	{
-		const std::filesystem::path Candidate = Base / ("kvt-test-" + std::to_string(Random()) + "-" + std::to_string(Attempt));
-		std::error_code Error;
-		if (std::filesystem::create_directory(Candidate, Error))
-		{
-			Root = Candidate;
-			return;
-		}
-	}
-	ADD_FAILURE() << "could not create a temporary folder";
+		Root = std::filesystem::temp_directory_path() / ("kvt-test-" + std::to_string(Random()));
+	} while (!std::filesystem::create_directory(Root));
 }
 
 FTempDirectory::~FTempDirectory()
 {
 	std::error_code Error;
-	if (!Root.empty())
-	{
-		std::filesystem::remove_all(Root, Error);
-	}
+	std::filesystem::remove_all(Root, Error);
 }
 
 std::wstring FTempDirectory::Wide(const std::wstring& RelativePath) const
