@@ -42,14 +42,8 @@ namespace
 		// Ticks of a local wall-clock time, so the expected text holds in every time zone.
 		static int64_t LocalTicks(int Hour, int Minute, int Second, int Milliseconds)
 		{
-			std::tm Local{};
-			Local.tm_year = 2024 - 1900;
-			Local.tm_mon = 2;
-			Local.tm_mday = 7;
-			Local.tm_hour = Hour;
-			Local.tm_min = Minute;
-			Local.tm_sec = Second;
-			Local.tm_isdst = -1;
+			// 2024-03-07, in the member order both C libraries declare.
+			std::tm Local{Second, Minute, Hour, 7, 2, 2024 - 1900, 0, 0, -1};
 			return static_cast<int64_t>(std::mktime(&Local)) * 10000000 + Milliseconds * 10000 + 1234;
 		}
 

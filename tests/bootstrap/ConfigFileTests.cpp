@@ -222,51 +222,33 @@ namespace
 		FLogCapture Capture;
 		const std::filesystem::path ConfigFile = Directory.Path() / "cfg" / "Launcher.ini";
 		FBootstrapperConfig Config;
-
-		bool ReadText(const std::string& Bytes)
-		{
-			WriteFileBytes(ConfigFile, Bytes);
-			return Bootstrapper.TryReadConfig(ToWide(ConfigFile), Config);
-		}
 	};
 }
 
-TEST_F(ConfigFileOnDisk, ValuesResolveFromTheFilesFolder)
-{
-	std::filesystem::create_directories(Directory.Path() / "cfg" / "bin");
-	std::filesystem::create_directories(Directory.Path() / "app");
-	WriteFileBytes(Directory.Path() / "cfg" / "bin" / "App.exe", "MZ");
-	WriteFileBytes(Directory.Path() / "app" / "App.exe", "MZ");
-	ASSERT_NE(std::filesystem::current_path(), Directory.Path() / "cfg");
-
-	// CR LF on every system: a file saved on Windows may ship with any build.
-	ASSERT_TRUE(ReadText("ApplicationPath=bin/App.exe\r\nWorkingDirectory=bin\r\nWaitForExit=1\r\n")) << Capture.Dump();
-	EXPECT_EQ(Config.ApplicationPath, ToWide(Directory.Path() / "cfg" / "bin" / "App.exe"));
-	EXPECT_EQ(Config.WorkingDirectory, ToWide(Directory.Path() / "cfg" / "bin"));
-	EXPECT_TRUE(Config.WaitForExit);
-
-	ASSERT_TRUE(ReadText("ApplicationPath=./bin/../../app/App.exe\nWorkingDirectory=..\n")) << Capture.Dump();
-	EXPECT_EQ(Config.ApplicationPath, ToWide(Directory.Path() / "app" / "App.exe"));
-	EXPECT_EQ(Config.WorkingDirectory, ToWide(Directory.Path()));
-
-	const std::wstring Absolute = ToWide(Directory.Path() / "app" / "App.exe");
-	ASSERT_TRUE(ReadText("ApplicationPath=" + EncodeUtf8Lossless(Absolute) + "\n")) << Capture.Dump();
-	EXPECT_EQ(Config.ApplicationPath, Absolute);
-}
-
-TEST_F(ConfigFileOnDisk, WrittenFileHasTheExactBytesAndReadsBack)
+// What the writer puts on disk is the exact text, and the reader takes its
+// values from the file's own folder, never from the current directory.
+TEST_F(ConfigFileOnDisk, WrittenFileHasTheExactBytesAndReadsBackNextToItself)
 {
 	// Missing folders on the way are created.
-	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ToWide(ConfigFile), FBootstrapperConfig{L"App.exe", L"", false, true}))
+	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ToWide(ConfigFile), FBootstrapperConfig{L"bin/../App.exe", L"bin", false, true}))
 		<< Capture.Dump();
 	const std::string End = DiskLineEnd();
 	EXPECT_EQ(ReadFileBytes(ConfigFile),
-		"ApplicationPath=App.exe" + End + "WorkingDirectory=" + End + "WaitForExit=0" + End + "NoOperation=1" + End);
+		"ApplicationPath=bin/../App.exe" + End + "WorkingDirectory=bin" + End + "WaitForExit=0" + End + "NoOperation=1" + End);
 
-	// An empty working directory comes back as not set.
+	std::filesystem::create_directories(Directory.Path() / "cfg" / "bin");
 	WriteFileBytes(Directory.Path() / "cfg" / "App.exe", "MZ");
+	ASSERT_NE(std::filesystem::current_path(), Directory.Path() / "cfg");
 	ASSERT_TRUE(Bootstrapper.TryReadConfig(ToWide(ConfigFile), Config)) << Capture.Dump();
+	EXPECT_EQ(Config.ApplicationPath, ToWide(Directory.Path() / "cfg" / "App.exe"));
+	EXPECT_EQ(Config.WorkingDirectory, ToWide(Directory.Path() / "cfg" / "bin"));
 	EXPECT_FALSE(Config.WaitForExit);
 	EXPECT_TRUE(Config.NoOperation);
-	EXPECT_TRUE(Config.WorkingDirectory.empty());
+
+	// CR LF on every system: a file saved on Windows may ship with any build. An absolute value stays.
+	const std::wstring Absolute = ToWide(Directory.Path() / "cfg" / "App.exe");
+	WriteFileBytes(ConfigFile, "ApplicationPath=" + EncodeUtf8Lossless(Absolute) + "\r\nWaitForExit=1\r\n");
+	ASSERT_TRUE(Bootstrapper.TryReadConfig(ToWide(ConfigFile), Config)) << Capture.Dump();
+	EXPECT_EQ(Config.ApplicationPath, Absolute);
+	EXPECT_TRUE(Config.WaitForExit);
 }

@@ -32,12 +32,10 @@ public:
 	bool Has(ELogLevel Level, const std::wstring& Message) const { return Has(Level, std::wstring(), Message); }
 	bool Has(ELogLevel Level, const std::wstring& Category, const std::wstring& Message) const
 	{
-		const std::wstring Tail = L"] [" + Category + L"] " + Message;
 		return std::any_of(Captured.begin(), Captured.end(), [&](const FEntry& Entry)
 		{
 			return Entry.Level == Level && Entry.Message == Message &&
-				(Category.empty() ||
-					(Entry.Line.size() >= Tail.size() && Entry.Line.substr(Entry.Line.size() - Tail.size()) == Tail));
+				(Category.empty() || Entry.Line.find(L"] [" + Category + L"] " + Message) != std::wstring::npos);
 		});
 	}
 	size_t Count(ELogLevel Level) const
