@@ -1,32 +1,76 @@
 #pragma once
 
+#include "platform/FileNames.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
-#include <string>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <vector>
+#include <string>
+
+inline std::wstring ToWide(const std::filesystem::path& Path)
+{
+	std::wstring Result;
+	EXPECT_TRUE(TryFromFileSystemPath(Path, Result));
+	return Result;
+}
+
+inline std::filesystem::path ToPath(const std::wstring& Path)
+{
+	std::filesystem::path Result;
+	EXPECT_TRUE(TryToFileSystemPath(Path, Result));
+	return Result;
+}
+
+inline std::string ReadFileBytes(const std::filesystem::path& Path)
+{
+	std::ifstream Stream(Path, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes)
+{
+	std::ofstream(Path, std::ios::binary | std::ios::trunc) << Bytes;
+}
+
+// The line end the system's text files carry on disk.
+inline std::string DiskLineEnd()
+{
+	return TextFilesUseCrLf() ? "\r\n" : "\n";
+}
 
 // A fresh folder under the system's temporary folder, removed with its content.
+// Random names keep test binaries that run at once out of each other's folders.
 class FTempDirectory
 {
 public:
-	FTempDirectory();
-	~FTempDirectory();
+	FTempDirectory()
+	{
+		std::random_device Random;
+		do
+		{
+			Root = std::filesystem::temp_directory_path() / ("kvt-test-" + std::to_string(Random()));
+		} while (!std::filesystem::create_directory(Root));
+	}
+	~FTempDirectory()
+	{
+		std::error_code Error;
+		std::filesystem::remove_all(Root, Error);
+	}
 	FTempDirectory(const FTempDirectory&) = delete;
 	FTempDirectory& operator=(const FTempDirectory&) = delete;
 
 	const std::filesystem::path& Path() const { return Root; }
 	// The path of a name inside the folder, as the program's wide text.
-	std::wstring Wide(const std::wstring& RelativePath = L"") const;
+	std::wstring Wide(const std::wstring& RelativePath = L"") const
+	{
+		return RelativePath.empty() ? ToWide(Root) : ToWide(Root / ToPath(RelativePath));
+	}
 
 private:
 	std::filesystem::path Root;
 };
-
-std::wstring ToWide(const std::filesystem::path& Path);
-std::filesystem::path ToPath(const std::wstring& Path);
-
-std::string ReadFileBytes(const std::filesystem::path& Path);
-void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes);
-
-// The line end the system's text files carry on disk.
-std::string DiskLineEnd();

@@ -1,6 +1,13 @@
+#include "tests/support/TestBootstrapper.h"
 #include "tests/support/UnreadableFile.h"
 
 #include "platform/windows/WindowsHeaders.h"
+#include "platform/windows/WindowsPlatform.h"
+
+std::shared_ptr<IPlatform> MakeNativePlatform()
+{
+	return std::make_shared<FWindowsPlatform>();
+}
 
 // Another open handle without any sharing keeps every later open out.
 std::wstring MakeUnreadableFile(const FTempDirectory& Directory, std::shared_ptr<void>& Holder)
