@@ -1,62 +1,43 @@
 #include "platform/pe/PeResourceReader.h"
 #include "tests/platform/pe/PeFixtures.h"
+#include "tests/platform/resources/SystemResources.h"
 #include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
-#include <regex>
 
-namespace
+// Every type, name and language with its bytes, as something that is not ours
+// finds them (the system's resource functions, wrestool natively): both header
+// layouts, string types and names with a neutral and a German version, and a
+// file whose certificate table follows the sections.
+TEST(PeReader, FindsEveryResourceWithTheBytesTheSystemFinds)
 {
-	// One language version of a resource and where it lies, as wrestool -l lists it
-	// ("--type=14 --name='MAINICON' --language=1033 [type=group_icon offset=0x1958 size=34]"),
-	// whose offset is the data's RVA.
-	std::vector<std::string> Listing(const FPeImage& Image)
+	const auto Text = [](const FPeResourceId& Id) { return Id.IsNamed() ? Id.Name : std::to_wstring(Id.Id); };
+	std::vector<std::pair<const char*, bool>> Files = {{"sample64.dll", true}, {"sample32.dll", false}, {"target64.dll", true}, {"signed64.dll", true}};
+#ifdef _WIN32
+	// wrestool lists a string name under a string type as the type's name.
+	Files.emplace_back("named64.dll", true);
+#endif
+	for (const auto& [Name, Is64Bit] : Files)
 	{
-		const auto Id = [](const FPeResourceId& Id)
-		{ return Id.IsNamed() ? "'" + std::string(Id.Name.begin(), Id.Name.end()) + "'" : std::to_string(Id.Id); };
-		std::vector<std::string> Lines;
+		SCOPED_TRACE(Name);
+		const std::string File = ReadFixture(Name);
+		FPeImage Image;
+		ASSERT_TRUE(ParseExact(File, Image));
+		EXPECT_EQ(Image.Is64Bit, Is64Bit);
+		FResources Found;
 		for (const FPeResource& Resource : Image.Resources)
 		{
 			for (const FPeResourceLanguage& Language : Resource.Languages)
 			{
-				char Where[64];
-				std::snprintf(Where, sizeof(Where), "offset=0x%x size=%u", Language.DataRva, Language.Size);
-				Lines.push_back(Id(Resource.Type) + " " + Id(Resource.Name) + " " + std::to_string(Language.Language) + " " + Where);
+				Found[{Text(Resource.Type), Text(Resource.Name), Language.Language}] = File.substr(Language.FileOffset, Language.Size);
 			}
 		}
-		return Lines;
-	}
-
-	std::vector<std::string> WrestoolListing(const std::string& Name)
-	{
-		static const std::regex Line("--type=(\\S+) --name=(\\S+) --language=(\\d+) \\[.*(offset=0x[0-9a-f]+ size=\\d+)\\]");
-		const std::string Text = ReadFixture(Name + ".list");
-		std::vector<std::string> Lines;
-		for (std::sregex_iterator Match(Text.begin(), Text.end(), Line), End; Match != End; ++Match)
-		{
-			Lines.push_back((*Match)[1].str() + " " + (*Match)[2].str() + " " + (*Match)[3].str() + " " + (*Match)[4].str());
-		}
-		return Lines;
-	}
-}
-
-// Every type, name, language, data address and size as an independent tool finds them, for both
-// header layouts and for a file whose certificate table follows the sections.
-TEST(PeReader, ListsWhatWrestoolLists)
-{
-	for (const auto& [Name, Is64Bit] : {std::pair{"sample64.dll", true}, {"sample32.dll", false}, {"target64.dll", true},
-			 {"signed64.dll", true}})
-	{
-		SCOPED_TRACE(Name);
-		FPeImage Image;
-		ASSERT_TRUE(ParseExact(ReadFixture(Name), Image));
-		EXPECT_EQ(Image.Is64Bit, Is64Bit);
-		const std::vector<std::string> Listed = WrestoolListing(Name);
-		ASSERT_FALSE(Listed.empty());
-		EXPECT_EQ(Listing(Image), Listed);
+		const FResources System = ReadResources(ToWide(std::filesystem::path(KVT_TEST_PE_FIXTURE_DIR) / Name));
+		ASSERT_FALSE(System.empty());
+		EXPECT_EQ(Found, System);
 	}
 }
 
