@@ -47,32 +47,28 @@ namespace
 		return {FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(File.data()), File.size(), Field), GetUInt32(File, Field)};
 	}
 
-	// The copy the configure tool makes: the target's icons, groups and
-	// versions go in every language, the source's come in, in every language
-	// with the bytes of its default one. Returns what the target must then hold.
-	FContents CopyLooks(FPeResourceEditor& Target, const std::string& TargetFile, const std::string& SourceFile)
+	FPeResourceId IdOf(const FKey& Key, bool bName)
 	{
-		FContents Expected = ReadContents(TargetFile);
-		std::erase_if(Expected, [](const auto& Entry) { return std::get<0>(Entry.first) == 3 || std::get<0>(Entry.first) == 14 || std::get<0>(Entry.first) == 16; });
-		for (const FPeResource& Resource : Target.GetImage().Resources)
+		return bName ? FPeResourceId{std::get<2>(Key), std::get<3>(Key)} : FPeResourceId{std::get<0>(Key), std::get<1>(Key)};
+	}
+
+	// The file's icons, groups and versions go, Source's come in, as when the
+	// configure tool gives a launcher a game's looks. Returns what the file must then hold.
+	FContents CopyLooks(FPeResourceEditor& Editor, const std::string& File, const std::string& Source)
+	{
+		const auto IsLooks = [](const auto& Entry) { return std::get<0>(Entry.first) == 3 || std::get<0>(Entry.first) == 14 || std::get<0>(Entry.first) == 16; };
+		FContents Expected = ReadContents(File);
+		for (const auto& Entry : Expected)
 		{
-			for (const FPeResourceLanguage& Language : Resource.Languages)
-			{
-				if (Resource.Type == Icon || Resource.Type == GroupIcon || Resource.Type == Version)
-				{
-					EXPECT_TRUE(Target.DeleteResource(Resource.Type, Resource.Name, Language.Language));
-				}
-			}
+			EXPECT_TRUE(!IsLooks(Entry) || Editor.DeleteResource(IdOf(Entry.first, false), IdOf(Entry.first, true), std::get<4>(Entry.first)));
 		}
-		std::vector<FPeResourceData> Source;
-		EXPECT_TRUE(ReadExact(SourceFile, {Icon, GroupIcon, Version}, Source));
-		for (const FPeResourceData& Resource : Source)
+		std::erase_if(Expected, IsLooks);
+		for (const auto& Entry : ReadContents(Source))
 		{
-			const std::vector<uint8_t>& Default = Resource.Languages[Resource.DefaultLanguageIndex].Bytes;
-			for (const FPeResourceLanguageData& Language : Resource.Languages)
+			if (IsLooks(Entry))
 			{
-				Target.SetResource(Resource.Type, Resource.Name, Language.Language, Default);
-				Expected[KeyOf(Resource.Type, Resource.Name, Language.Language)] = Text(Default);
+				Editor.SetResource(IdOf(Entry.first, false), IdOf(Entry.first, true), std::get<4>(Entry.first), {Entry.second.begin(), Entry.second.end()});
+				Expected.insert(Entry);
 			}
 		}
 		return Expected;
