@@ -120,7 +120,7 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 		EXPECT_EQ(GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField),
 			GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField) + Last.RawSize - OldResourceRaw);
 
-		// The result can be edited again: the second copy rewrites the new last section in place.
+		// Edited again (the tool run twice), the new last section is rewritten in place.
 		FPeResourceEditor Again;
 		ASSERT_TRUE(TryLoad(Again, After));
 		const FContents ExpectedAgain = CopyLooks(Again, After, ReadFixture("target64.dll"));
@@ -140,9 +140,10 @@ TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 	{
 		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, {1, 2});
 	}
-	Editor.SetResource(Data, FPeResourceId{7, L""}, 0x409, {3});
-	Editor.SetResource(Data, FPeResourceId{2, L""}, 0x40C, {4});
-	Editor.SetResource(Data, FPeResourceId{2, L""}, 0x407, {5});
+	for (const auto& [Name, Language] : {std::pair{7, 0x409}, {2, 0x40C}, {2, 0x407}})
+	{
+		Editor.SetResource(Data, FPeResourceId{static_cast<uint32_t>(Name), L""}, static_cast<uint16_t>(Language), {3});
+	}
 	Editor.SetResource(FPeResourceId{0, L"ZTYPE"}, FPeResourceId{1, L""}, 0, {6});
 	std::vector<uint8_t> Built;
 	ASSERT_TRUE(Editor.TryBuild(Built));
