@@ -15,8 +15,7 @@
 
 namespace
 {
-	// A violated invariant names itself before the trap, so that the crash
-	// report says which promise broke and not only where.
+	// Names the broken promise before the trap, so that the report says which and not only where.
 	void Check(bool Condition, const char* What)
 	{
 		if (!Condition)
@@ -51,9 +50,7 @@ namespace
 		}
 	}
 
-	// What TryReadResources must return for these types: the parse's
-	// resources of each type in the list's order, with the bytes at the
-	// parse's offsets.
+	// TryReadResources returns the parse's resources of each listed type in the list's order, with the bytes at the parse's offsets.
 	void CheckReadResources(const uint8_t* Data, size_t Size, const FPeImage& Image, const std::vector<FPeResourceId>& Types)
 	{
 		std::vector<FPeResourceData> Resources;
@@ -83,15 +80,12 @@ namespace
 		Check(Next == Resources.size(), "resources of unlisted types were read");
 	}
 
-	// The editor over every file the reader accepts: loading must succeed, an
-	// unchanged build must too, and a changed build either refuses or hands out
-	// a file that reads back with the change (the sanitizers watch the writing).
+	// The editor loads every file the reader accepts; a changed build refuses or reads back with the change.
 	void CheckEditor(const uint8_t* Data, size_t Size, const FPeImage& Image)
 	{
 		FPeResourceEditor Editor;
 		Check(Editor.TryLoad(Data, Size), "the editor refuses a file the reader accepts");
-		// Without a checksum to write, an unchanged file is handed back as it came.
-		// (A checksum field that other structures overlap may rightly be refused.)
+		// Without a checksum to write (one that other structures overlap may be refused), an unchanged file comes back as it was.
 		std::vector<uint8_t> Built;
 		if (Image.CheckSum == 0)
 		{
@@ -130,11 +124,8 @@ namespace
 	}
 }
 
-// The product's logger runs as it does in the product, so every message the
-// reader and the editor can produce goes through the real formatter. Errors
-// are also echoed to the standard output, and a malformed input logs at least
-// one: at millions of inputs that would be most of the run, so the output is
-// dropped (libFuzzer reports on the standard error).
+// Every message goes through the product's real formatter. Errors are also echoed to the
+// standard output, once at least per malformed input, so that is dropped (libFuzzer uses stderr).
 extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv)
 {
 	if (std::freopen("/dev/null", "w", stdout) == nullptr)
@@ -153,8 +144,7 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
-	// Icons, groups and version information by number, and the type the
-	// configure tool keeps its launcher under by name.
+	// Icons, groups and versions by number, and the type the configure tool keeps its launcher under.
 	static const std::vector<FPeResourceId> FixedTypes = {
 		FPeResourceId{3, L""}, FPeResourceId{14, L""}, FPeResourceId{16, L""}, FPeResourceId{0, L"BINARY"}};
 
@@ -168,8 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 	}
 	CheckRanges(Size, Image);
 	CheckReadResources(Data, Size, Image, FixedTypes);
-	// Types the file really has, so that named types the fixed list misses
-	// are read back too; a type listed twice must come back twice.
+	// Types the file has, named ones the fixed list misses too; one listed twice comes back twice.
 	if (!Image.Resources.empty())
 	{
 		CheckReadResources(Data, Size, Image, {Image.Resources.back().Type, Image.Resources.front().Type});

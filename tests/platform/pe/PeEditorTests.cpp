@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -39,42 +38,37 @@ namespace
 		return Editor.TryLoad(reinterpret_cast<const uint8_t*>(File.data()), File.size());
 	}
 
-	uint32_t CheckSumOffset(const FPeImage& Image)
+	// The checksum of File as the editor computes it, and the one its header holds.
+	std::pair<uint32_t, uint32_t> CheckSums(const std::string& File)
 	{
-		return Image.OptionalHeaderOffset + PeFormat::CheckSumField;
+		FPeImage Image;
+		EXPECT_TRUE(ParseExact(File, Image));
+		const uint32_t Field = Image.OptionalHeaderOffset + PeFormat::CheckSumField;
+		return {FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(File.data()), File.size(), Field), GetUInt32(File, Field)};
 	}
 
-	uint32_t ComputeCheckSum(const std::string& File, const FPeImage& Image)
+	FPeResourceId IdOf(const FKey& Key, bool bName)
 	{
-		return FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(File.data()), File.size(), CheckSumOffset(Image));
+		return bName ? FPeResourceId{std::get<2>(Key), std::get<3>(Key)} : FPeResourceId{std::get<0>(Key), std::get<1>(Key)};
 	}
 
-	// The copy the configure tool makes: the target's icons, groups and
-	// versions go in every language, the source's come in, in every language
-	// with the bytes of its default one. Returns what the target must then hold.
-	FContents CopyLooks(FPeResourceEditor& Target, const std::string& TargetFile, const std::string& SourceFile)
+	// The file's icons, groups and versions go, Source's come in, as when the
+	// configure tool gives a launcher a game's looks. Returns what the file must then hold.
+	FContents CopyLooks(FPeResourceEditor& Editor, const std::string& File, const std::string& Source)
 	{
-		FContents Expected = ReadContents(TargetFile);
-		std::erase_if(Expected, [](const auto& Entry) { return std::get<0>(Entry.first) == 3 || std::get<0>(Entry.first) == 14 || std::get<0>(Entry.first) == 16; });
-		for (const FPeResource& Resource : Target.GetImage().Resources)
+		const auto IsLooks = [](const auto& Entry) { return std::get<0>(Entry.first) == 3 || std::get<0>(Entry.first) == 14 || std::get<0>(Entry.first) == 16; };
+		FContents Expected = ReadContents(File);
+		for (const auto& Entry : Expected)
 		{
-			for (const FPeResourceLanguage& Language : Resource.Languages)
-			{
-				if (Resource.Type == Icon || Resource.Type == GroupIcon || Resource.Type == Version)
-				{
-					EXPECT_TRUE(Target.DeleteResource(Resource.Type, Resource.Name, Language.Language));
-				}
-			}
+			EXPECT_TRUE(!IsLooks(Entry) || Editor.DeleteResource(IdOf(Entry.first, false), IdOf(Entry.first, true), std::get<4>(Entry.first)));
 		}
-		std::vector<FPeResourceData> Source;
-		EXPECT_TRUE(ReadExact(SourceFile, {Icon, GroupIcon, Version}, Source));
-		for (const FPeResourceData& Resource : Source)
+		std::erase_if(Expected, IsLooks);
+		for (const auto& Entry : ReadContents(Source))
 		{
-			const std::vector<uint8_t>& Default = Resource.Languages[Resource.DefaultLanguageIndex].Bytes;
-			for (const FPeResourceLanguageData& Language : Resource.Languages)
+			if (IsLooks(Entry))
 			{
-				Target.SetResource(Resource.Type, Resource.Name, Language.Language, Default);
-				Expected[KeyOf(Resource.Type, Resource.Name, Language.Language)] = Text(Default);
+				Editor.SetResource(IdOf(Entry.first, false), IdOf(Entry.first, true), std::get<4>(Entry.first), {Entry.second.begin(), Entry.second.end()});
+				Expected.insert(Entry);
 			}
 		}
 		return Expected;
@@ -126,7 +120,7 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 		EXPECT_EQ(GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField),
 			GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField) + Last.RawSize - OldResourceRaw);
 
-		// The result can be edited again: the second copy rewrites the new last section in place.
+		// Edited again (the tool run twice), the new last section is rewritten in place.
 		FPeResourceEditor Again;
 		ASSERT_TRUE(TryLoad(Again, After));
 		const FContents ExpectedAgain = CopyLooks(Again, After, ReadFixture("target64.dll"));
@@ -146,51 +140,45 @@ TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 	{
 		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, {1, 2});
 	}
-	Editor.SetResource(Data, FPeResourceId{7, L""}, 0x409, {3});
-	Editor.SetResource(Data, FPeResourceId{2, L""}, 0x40C, {4});
-	Editor.SetResource(Data, FPeResourceId{2, L""}, 0x407, {5});
+	for (const auto& [Name, Language] : {std::pair{7, 0x409}, {2, 0x40C}, {2, 0x407}})
+	{
+		Editor.SetResource(Data, FPeResourceId{static_cast<uint32_t>(Name), L""}, static_cast<uint16_t>(Language), {3});
+	}
 	Editor.SetResource(FPeResourceId{0, L"ZTYPE"}, FPeResourceId{1, L""}, 0, {6});
 	std::vector<uint8_t> Built;
 	ASSERT_TRUE(Editor.TryBuild(Built));
 
 	FPeImage Image;
 	ASSERT_TRUE(ParseExact(Text(Built), Image));
-	// Names first, by UTF-16 code unit as the loader compares them, then numbers upwards.
-	const std::vector<std::wstring> Expected = {L"A", L"Ca", L"b", L"cB", L"\u00e9", L"2", L"7"};
+	ASSERT_FALSE(Image.Resources.empty());
+	EXPECT_EQ(Image.Resources.front().Type, (FPeResourceId{0, L"ZTYPE"})) << "named types come before numbered ones";
+	// Names first, by UTF-16 code unit as the loader compares them, then numbers
+	// upwards (the fixture's own data is 400), each name's languages upwards.
 	std::vector<std::wstring> DataNames;
-	std::vector<uint16_t> LanguagesOfTwo;
 	for (const FPeResource& Resource : Image.Resources)
 	{
-		const std::wstring Name = Resource.Name.IsNamed() ? Resource.Name.Name : std::to_wstring(Resource.Name.Id);
-		if (Resource.Type == Data && std::find(Expected.begin(), Expected.end(), Name) != Expected.end())
-		{
-			DataNames.push_back(Name);
-		}
 		for (const FPeResourceLanguage& Language : Resource.Languages)
 		{
-			if (Resource.Type == Data && Name == L"2")
+			if (Resource.Type == Data)
 			{
-				LanguagesOfTwo.push_back(Language.Language);
+				DataNames.push_back((Resource.Name.IsNamed() ? Resource.Name.Name : std::to_wstring(Resource.Name.Id)) + L"/" +
+					std::to_wstring(Language.Language));
 			}
 		}
 	}
-	EXPECT_EQ(DataNames, Expected);
-	EXPECT_EQ(LanguagesOfTwo, std::vector<uint16_t>({0x407, 0x40C}));
-	ASSERT_FALSE(Image.Resources.empty());
-	EXPECT_EQ(Image.Resources.front().Type, (FPeResourceId{0, L"ZTYPE"})) << "named types come before numbered ones";
+	EXPECT_EQ(DataNames, std::vector<std::wstring>({L"A/1033", L"Ca/1033", L"b/1033", L"cB/1033", L"\u00e9/1033", L"2/1031",
+							 L"2/1036", L"7/1033", L"400/1033"}));
 }
 
-TEST(PeEditor, AppendedDataAndTheCertificateTableMoveWithTheFileAndTheChecksumFollows)
+TEST(PeEditor, DataAppendedToTheFileStaysAtItsEndAndTheChecksumFollows)
 {
 	// osslsigncode computed the checksums of the signed files, one of them past
 	// 64 KiB, where the checksum's upper half is no longer zero: ours agrees.
 	for (const char* Name : {"signed64.dll", "signedlarge64.dll"})
 	{
-		const std::string Signed = ReadFixture(Name);
-		FPeImage Image;
-		ASSERT_TRUE(ParseExact(Signed, Image));
-		ASSERT_NE(Image.CheckSum, 0u);
-		EXPECT_EQ(ComputeCheckSum(Signed, Image), Image.CheckSum) << Name;
+		const auto [Computed, Stored] = CheckSums(ReadFixture(Name));
+		EXPECT_NE(Stored, 0u) << Name;
+		EXPECT_EQ(Computed, Stored) << Name;
 	}
 
 	// Data appended behind the sections, as installers and packers keep it.
@@ -202,7 +190,7 @@ TEST(PeEditor, AppendedDataAndTheCertificateTableMoveWithTheFileAndTheChecksumFo
 	std::string Before = ReadFixture("sections64.dll") + Appended;
 	FPeImage Old;
 	ASSERT_TRUE(ParseExact(Before, Old));
-	PutUInt32(Before, CheckSumOffset(Old), 1); // claims a checksum, which must then be right
+	PutUInt32(Before, Old.OptionalHeaderOffset + PeFormat::CheckSumField, 1); // claims a checksum, which must then be right
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Before));
@@ -213,46 +201,46 @@ TEST(PeEditor, AppendedDataAndTheCertificateTableMoveWithTheFileAndTheChecksumFo
 	const std::string After = Text(Built);
 	ASSERT_GT(After.size(), Before.size());
 	EXPECT_EQ(After.substr(After.size() - Appended.size()), Appended);
-	const uint32_t CheckSum = GetUInt32(After, CheckSumOffset(Old));
-	EXPECT_NE(CheckSum, 0u);
-	EXPECT_EQ(CheckSum, ComputeCheckSum(After, Old));
-
-	// A signed file whose resources grow keeps its certificate entry intact,
-	// aligned, and found through the directory.
-	const std::string Signed = ReadFixture("signed64.dll");
-	FPeImage SignedImage;
-	ASSERT_TRUE(ParseExact(Signed, SignedImage));
-	FPeResourceEditor SignedEditor;
-	ASSERT_TRUE(TryLoad(SignedEditor, Signed));
-	SignedEditor.SetResource(Data, FPeResourceId{0, L"GROWN"}, 0, std::vector<uint8_t>(3000, 0x33));
-	ASSERT_TRUE(SignedEditor.TryBuild(Built));
-	FPeImage Grown;
-	ASSERT_TRUE(ParseExact(Text(Built), Grown));
-	ASSERT_EQ(Grown.Certificates.size(), 1u);
-	EXPECT_EQ(Grown.CertificateDirectory.Address % 8, 0u);
-	EXPECT_GT(Grown.CertificateDirectory.Address, SignedImage.CertificateDirectory.Address);
-	const FPeCertificate& Entry = SignedImage.Certificates[0];
-	EXPECT_EQ(Text(Built).substr(Grown.Certificates[0].FileOffset, Grown.Certificates[0].Length),
-		Signed.substr(Entry.FileOffset, Entry.Length));
+	const auto [Computed, Stored] = CheckSums(After);
+	EXPECT_NE(Stored, 0u);
+	EXPECT_EQ(Stored, Computed);
 }
 
-TEST(PeEditor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
+// Signing tools write one entry; a second one is appended by hand.
+TEST(PeEditor, CertificateEntriesMoveWithTheResourcesAndGoByIndexUntilTheFileIsUnsigned)
 {
 	std::string Signed = ReadFixture("signed64.dll");
 	const std::string Second("\x10\0\0\0\0\x02\x02\0secondXY", 16);
 	ASSERT_TRUE(TryAppendCertificate(Signed, Second));
 	FPeImage SignedImage;
 	ASSERT_TRUE(ParseExact(Signed, SignedImage));
-	const FPeCertificate First = SignedImage.Certificates.at(0);
+	ASSERT_EQ(SignedImage.Certificates.size(), 2u);
+	const FPeCertificate First = SignedImage.Certificates[0];
+
+	// Resources that grow push the table back: aligned, found through the directory, each entry intact.
+	FPeResourceEditor Grown;
+	ASSERT_TRUE(TryLoad(Grown, Signed));
+	Grown.SetResource(Data, FPeResourceId{0, L"GROWN"}, 0, std::vector<uint8_t>(3000, 0x33));
+	std::vector<uint8_t> Built;
+	ASSERT_TRUE(Grown.TryBuild(Built));
+	FPeImage GrownImage;
+	ASSERT_TRUE(ParseExact(Text(Built), GrownImage));
+	ASSERT_EQ(GrownImage.Certificates.size(), 2u);
+	EXPECT_EQ(GrownImage.CertificateDirectory.Address % 8, 0u);
+	EXPECT_GT(GrownImage.CertificateDirectory.Address, SignedImage.CertificateDirectory.Address);
+	for (size_t Index = 0; Index < 2; ++Index)
+	{
+		const FPeCertificate& Was = SignedImage.Certificates[Index];
+		const FPeCertificate& Is = GrownImage.Certificates[Index];
+		EXPECT_EQ(Text(Built).substr(Is.FileOffset, Is.Length), Signed.substr(Was.FileOffset, Was.Length)) << Index;
+	}
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Signed));
-	ASSERT_EQ(Editor.GetCertificateCount(), 2u);
 	FLogCapture Capture;
 	EXPECT_FALSE(Editor.TryRemoveCertificate(2));
 	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u);
 	EXPECT_EQ(Editor.GetCertificateCount(), 2u);
-
 	// Removing the first moves the second up to index 0.
 	ASSERT_TRUE(Editor.TryRemoveCertificate(0));
 	ASSERT_EQ(Editor.GetCertificateCount(), 1u);
@@ -260,8 +248,6 @@ TEST(PeEditor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
 	EXPECT_EQ(Text(Editor.GetFileBytes()).substr(Left.FileOffset, Left.Length), Second);
 
 	ASSERT_TRUE(Editor.TryRemoveCertificate(0));
-	EXPECT_EQ(Editor.GetCertificateCount(), 0u);
-	std::vector<uint8_t> Built;
 	ASSERT_TRUE(Editor.TryBuild(Built));
 	std::string Unsigned = Text(Built);
 	FPeImage UnsignedImage;
@@ -271,8 +257,9 @@ TEST(PeEditor, RemovesCertificateEntriesByIndexUntilTheFileIsUnsigned)
 	EXPECT_EQ(UnsignedImage.CertificateDirectory.Size, 0u);
 	// Back to the file as it was before signing, but for the checksum the signing tool left behind.
 	EXPECT_EQ(Built.size(), First.FileOffset);
-	EXPECT_EQ(GetUInt32(Unsigned, CheckSumOffset(UnsignedImage)), ComputeCheckSum(Unsigned, UnsignedImage));
-	PutUInt32(Unsigned, CheckSumOffset(UnsignedImage), 0);
+	const auto [Computed, Stored] = CheckSums(Unsigned);
+	EXPECT_EQ(Stored, Computed);
+	PutUInt32(Unsigned, UnsignedImage.OptionalHeaderOffset + PeFormat::CheckSumField, 0);
 	const std::string Original = ReadFixture("sample64.dll");
 	EXPECT_EQ(Unsigned.substr(0, Original.size()), Original);
 }
@@ -282,7 +269,7 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	const std::string Junk = "left by the caller";
 	std::vector<uint8_t> Built(Junk.begin(), Junk.end());
 	FLogCapture Capture;
-	const auto ExpectRefused = [&](const std::string& File)
+	const auto ExpectRefused = [&](const std::string& File, const std::wstring& Why)
 	{
 		FPeResourceEditor Editor;
 		Capture.Clear();
@@ -291,6 +278,7 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 		EXPECT_FALSE(Editor.TryBuild(Built));
 		EXPECT_EQ(Text(Built), Junk);
 		EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();
+		EXPECT_NE(Capture.Dump().find(L"[Error] [PeResourceEditor::TryBuild] " + Why), std::wstring::npos) << Capture.Dump();
 	};
 	const std::string Sections = ReadFixture("sections64.dll");
 	FPeImage Image;
@@ -299,15 +287,13 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	// Another section would need the table entry behind the last one, and something lies there.
 	std::string Crowded = Sections;
 	Crowded.at(Image.SectionTableOffset + Image.Sections.size() * PeFormat::SectionHeaderSize + 3) = 'x';
-	ExpectRefused(Crowded);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"PeResourceEditor::TryBuild",
-		L"Failed because the section table has no room for another section"));
+	ExpectRefused(Crowded, L"Failed because the section table has no room for another section");
 
 	// An image aligned below the page size is mapped as it lies in the file;
 	// here a new section could not sit at the same place in both.
 	std::string Unpaged = Sections;
 	PutUInt32(Unpaged, Image.OptionalHeaderOffset + PeFormat::SectionAlignmentField, 0x200);
-	ExpectRefused(Unpaged);
+	ExpectRefused(Unpaged, L"");
 	EXPECT_NE(Capture.Dump().find(L"would lie at 0x3200 in memory but at 0x1600 in the file"), std::wstring::npos);
 
 	// A certificate table that claims to lie inside the sections would be
@@ -319,7 +305,7 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	PutUInt32(Inside, CertificateEntry, Image.Sections[0].RawOffset);
 	PutUInt32(Inside, CertificateEntry + 4, 16);
 	PutUInt32(Inside, Image.Sections[0].RawOffset, 16);
-	ExpectRefused(Inside);
+	ExpectRefused(Inside, L"");
 
 	// Nothing loaded, nothing built.
 	FPeResourceEditor Empty;

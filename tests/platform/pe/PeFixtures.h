@@ -3,8 +3,7 @@
 #include "tests/support/PeBuilders.h"
 #include "tests/support/TestFiles.h"
 
-// The PE files make-fixtures.sh builds for these tests with windres and
-// lld-link; each has <file>.list beside it, what wrestool -l says of it.
+// The PE files make-fixtures.sh builds for these tests with windres and lld-link.
 inline std::string ReadFixture(const std::string& Name)
 {
 	return ReadFileBytes(std::filesystem::path(KVT_TEST_PE_FIXTURE_DIR) / Name);

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Builds the PE files the PE tests look at, and what wrestool, a tool that is
-# not ours, lists of them.
+# Builds the PE files the PE tests look at.
 #   make-fixtures.sh <our fixtures> <resource test fixtures> <output folder> <windres>
 # Resource scripts are compiled by windres and linked by lld-link into
 # resource-only DLLs, 64-bit and 32-bit alike (no 32-bit C toolchain needed).
@@ -19,13 +18,11 @@ build() { # <script> <name> <machine> [object]
   "$windres" -O res -I "$out" "$1" -o "$out/$2.res"
   lld-link /nologo /machine:"$3" /dll /noentry /out:"$out/$2.dll" "$out/$2.res" ${4:+"$4"}
   rm -f "$out/$2.lib"
-  wrestool -l "$out/$2.dll" > "$out/$2.dll.list"
 }
 sign() { # <input> <output>
   osslsigncode sign -certs "$out/signer.pem" -key "$out/signer.key" -n "KVT Reader Tests" -in "$out/$1" -out "$out/$2" >/dev/null
   # The copy must really be signed, or the certificate tests prove nothing.
   osslsigncode verify -CAfile "$out/signer.pem" -in "$out/$2" | grep -q "Signature verification: ok"
-  wrestool -l "$out/$2" > "$out/$2.list"
 }
 for script in SampleApp TargetApp; do
   sed "s#@KVT_FIXTURE_ICON_DIR@#$out/icons#" "$shared/$script.rc.in" > "$out/$script.rc"
