@@ -1,6 +1,6 @@
 // The session's process group on Linux. Leaving a process group cannot be
-// undone, and what happens depends on how the launcher was started, so every
-// case runs again in a fresh copy of this binary, started in a session of its own:
+// undone, and what happens depends on how the launcher was started, so each
+// case runs again in fresh copies of this binary, started in a session of their own:
 //  - as the leader of its group (what a shell with job control does),
 //  - as a plain member of its parent's group without a terminal,
 //  - as a member of the group that owns the session's terminal (what a script
@@ -9,7 +9,6 @@
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "tests/platform/PlatformTests.h"
-#include "tests/support/ScopedVariable.h"
 
 #include <chrono>
 #include <csignal>
@@ -42,7 +41,7 @@ namespace
 		std::string Program = EncodeUtf8Lossless(MakeNativePlatform()->GetExecutablePath());
 		std::string Filter = CurrentCaseFilter();
 		std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
-		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", L"1");
+		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", std::to_wstring(static_cast<int>(Start)));
 		FScopedFileDescriptor Master(Start == EStart::TerminalMember ? ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
 		EXPECT_TRUE(!Master || (::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0));
 		const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
@@ -93,33 +92,29 @@ namespace
 		::waitpid(SessionLeader, nullptr, 0);
 		return -1;
 	}
-
-	// Children without breakaway stay in the group; with it, they lead a session of their own.
-	void ExpectChildrenInAndOutOfTheGroup(IPlatform& Platform)
-	{
-		FTempDirectory Directory;
-		FReport Report = RunReportHelper(Platform, Directory);
-		EXPECT_EQ(Report[L"pgid"], std::vector<std::wstring>{std::to_wstring(::getpid())});
-		EXPECT_EQ(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
-		Report = RunReportHelper(Platform, Directory, std::nullopt, true);
-		EXPECT_EQ(Report[L"sid"], Report[L"pid"]);
-		EXPECT_EQ(Report[L"pgid"], Report[L"pid"]);
-		EXPECT_NE(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
-	}
 }
 
-TEST(LinuxProcessGroup, LauncherWithoutTerminalLeadsItsGroupForGoodWhetherItLedItOrNot)
+TEST(LinuxProcessGroup, LauncherLeadsItsGroupForGoodAndHoldsTheTerminalWhileItDoes)
 {
 	if (!IsInnerCase())
 	{
-		EXPECT_EQ(RunInnerCase(EStart::GroupLeader), 0) << "started as the group's leader";
-		EXPECT_EQ(RunInnerCase(EStart::Member), 0) << "started as a member";
+		for (const EStart Start : {EStart::GroupLeader, EStart::Member, EStart::TerminalMember})
+		{
+			EXPECT_EQ(RunInnerCase(Start), 0) << "started as " << static_cast<int>(Start);
+		}
 		return;
 	}
 	FLinuxPlatform Platform;
 	FLogCapture Capture;
 	const pid_t OldGroup = ::getpgrp();
-	ASSERT_LT(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC), 0);
+	const FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+	// Each copy checks that it was started as the outer case meant.
+	const EStart Start = static_cast<EStart>(std::atoi(std::getenv("KVT_PROCESS_INNER_CASE")));
+	ASSERT_EQ(OldGroup == ::getpid(), Start == EStart::GroupLeader);
+	ASSERT_EQ(static_cast<bool>(Terminal), Start == EStart::TerminalMember);
+	ASSERT_TRUE(!Terminal || ::tcgetpgrp(Terminal.Get()) == OldGroup);
+	// A launcher started under nohup keeps ignoring the hang-up.
+	::signal(SIGHUP, SIG_IGN);
 	std::shared_ptr<IProcessGroup> Group;
 	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-a", Group)) << Capture.Dump();
 	ASSERT_NE(Group, nullptr);
@@ -131,45 +126,33 @@ TEST(LinuxProcessGroup, LauncherWithoutTerminalLeadsItsGroupForGoodWhetherItLedI
 			? FormatString(L"Process %i already leads its process group; it is the group of session 'session-a'", ::getpid())
 			: FormatString(L"Created process group %i for session 'session-a'", ::getpid())))
 		<< Capture.Dump();
-	ExpectChildrenInAndOutOfTheGroup(Platform);
-	Group.reset();
-	EXPECT_EQ(::getpgrp(), ::getpid());
-}
-
-TEST(LinuxProcessGroup, ForegroundMemberTakesTheTerminalAlongAndGivesItBack)
-{
-	if (!IsInnerCase())
+	if (Terminal)
 	{
-		EXPECT_EQ(RunInnerCase(EStart::TerminalMember), 0);
-		return;
+		// Ctrl+C now reaches the launcher's group and the children in it.
+		EXPECT_EQ(::tcgetpgrp(Terminal.Get()), ::getpid());
+		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
+			FormatString(L"The terminal's foreground group is now process group %i", ::getpid()))) << Capture.Dump();
 	}
-	FLinuxPlatform Platform;
-	FLogCapture Capture;
-	const pid_t OldGroup = ::getpgrp();
-	ASSERT_NE(OldGroup, ::getpid());
-	const FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
-	ASSERT_TRUE(Terminal);
-	ASSERT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
-	// A launcher started under nohup keeps ignoring the hang-up.
-	::signal(SIGHUP, SIG_IGN);
-
-	std::shared_ptr<IProcessGroup> Group;
-	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-c", Group)) << Capture.Dump();
-	EXPECT_EQ(::getpgrp(), ::getpid());
-	// Ctrl+C now reaches the launcher's group and the children in it.
-	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), ::getpid());
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
-		FormatString(L"The terminal's foreground group is now process group %i", ::getpid()))) << Capture.Dump();
 	// SIGTTOU was ignored only for the hand-over.
 	struct sigaction Current{};
 	::sigaction(SIGTTOU, nullptr, &Current);
 	EXPECT_EQ(Current.sa_handler, SIG_DFL);
-	ExpectChildrenInAndOutOfTheGroup(Platform);
 	EXPECT_EQ(::signal(SIGHUP, SIG_IGN), SIG_IGN);
 
+	// Children without breakaway stay in the group; with it, they lead a session of their own.
+	FTempDirectory Directory;
+	FReport Report = RunReportHelper(Platform, Directory);
+	EXPECT_EQ(Report[L"pgid"], std::vector<std::wstring>{std::to_wstring(::getpid())});
+	EXPECT_EQ(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(OldGroup)});
+	Report = RunReportHelper(Platform, Directory, std::nullopt, true);
+	EXPECT_EQ(Report[L"sid"], Report[L"pid"]);
+	EXPECT_EQ(Report[L"pgid"], Report[L"pid"]);
+	EXPECT_NE(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(OldGroup)});
+
+	// The group stays; the terminal goes back, and with it the launcher's signals are as they were.
 	Group.reset();
-	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
-	// With the terminal back, the launcher's signals are as they were.
+	EXPECT_EQ(::getpgrp(), ::getpid());
+	EXPECT_TRUE(!Terminal || ::tcgetpgrp(Terminal.Get()) == OldGroup);
 	EXPECT_EQ(::signal(SIGINT, SIG_DFL), SIG_DFL);
 	EXPECT_EQ(::signal(SIGTERM, SIG_DFL), SIG_DFL);
 }
