@@ -18,12 +18,9 @@
 
 inline constexpr bool bWindows = KVT_TESTS_ON_WINDOWS;
 
-inline std::wstring HelperPath(const wchar_t* FileName)
-{
-	return ToWide(ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path() / ToPath(FileName));
-}
-inline const std::wstring ExitHelper = HelperPath(L"" KVT_EXIT_HELPER_NAME);
-inline const std::wstring ReportHelper = HelperPath(L"" KVT_REPORT_HELPER_NAME);
+inline const std::filesystem::path HelperFolder = ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path();
+inline const std::wstring ExitHelper = ToWide(HelperFolder / KVT_EXIT_HELPER_NAME);
+inline const std::wstring ReportHelper = ToWide(HelperFolder / KVT_REPORT_HELPER_NAME);
 
 // Each key's values in the order written: "arg" gives the argument list.
 using FReport = std::map<std::wstring, std::vector<std::wstring>>;

@@ -111,7 +111,10 @@ TEST_F(Processes, EnvironmentChangesReachLaterChildrenAndFailuresAreLogged)
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, SetCategory, L"Successfully set environment variable: 'KVT_TEST_PRESENT=yes \u00FC'"));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category(L"DeleteEnvironmentVariable"), L"'KVT_TEST_DELETED'"));
 
-	const std::vector<std::wstring> Environment = RunReportHelper(*Platform, Directory)[L"env"];
+	FReport Report = RunReportHelper(*Platform, Directory);
+	// Without an argument text, no arguments.
+	EXPECT_EQ(Report[L"arg"], std::vector<std::wstring>{ReportHelper});
+	const std::vector<std::wstring>& Environment = Report[L"env"];
 	Platform->DeleteEnvironmentVariable(L"KVT_TEST_PRESENT");
 	EXPECT_EQ(std::count(Environment.begin(), Environment.end(), L"KVT_TEST_PRESENT=yes \u00FC"), 1);
 	EXPECT_TRUE(std::none_of(Environment.begin(), Environment.end(),

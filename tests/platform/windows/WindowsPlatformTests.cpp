@@ -54,23 +54,6 @@ TEST(WindowsSystemInfo, ConsoleWidthFailsWhenOutputIsNoConsole)
 		<< Capture.Dump();
 }
 
-TEST(WindowsJobs, NameTakenByAnotherObjectFailsAndEmptiesTheOutput)
-{
-	FWindowsPlatform Platform;
-	FLogCapture Capture;
-	const std::wstring Name = UniqueJobName();
-	const FScopedKernelHandle Event(::CreateEventW(nullptr, TRUE, FALSE, (L"Global\\" + Name).c_str()));
-	ASSERT_TRUE(Event);
-	struct FOldGroup : IProcessGroup
-	{
-	};
-	std::shared_ptr<IProcessGroup> Group = std::make_shared<FOldGroup>();
-	EXPECT_FALSE(Platform.TryCreateProcessGroup(Name, Group));
-	EXPECT_EQ(Group, nullptr);
-	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to create job object: ErrorCode=0x")) << Capture.Dump();
-	EXPECT_FALSE(IsInJob(nullptr));
-}
-
 // Another part of the service may have made the session's job first.
 TEST(WindowsJobs, JoinsTheJobOfTheSessionsNameAndOnlyBreakawayChildrenLeaveIt)
 {
@@ -81,18 +64,26 @@ TEST(WindowsJobs, JoinsTheJobOfTheSessionsNameAndOnlyBreakawayChildrenLeaveIt)
 	}
 	FWindowsPlatform Platform;
 	FLogCapture Capture;
-	FTempDirectory Directory;
+	// A name another kind of object holds fails, and empties the output.
+	const std::wstring Taken = UniqueJobName();
+	const FScopedKernelHandle Event(::CreateEventW(nullptr, TRUE, FALSE, (L"Global\\" + Taken).c_str()));
+	ASSERT_TRUE(Event);
+	std::shared_ptr<IProcessGroup> Group = std::make_shared<IProcessGroup>();
+	EXPECT_FALSE(Platform.TryCreateProcessGroup(Taken, Group));
+	EXPECT_EQ(Group, nullptr);
+	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to create job object: ErrorCode=0x")) << Capture.Dump();
+	EXPECT_FALSE(IsInJob(nullptr));
+
 	const std::wstring Name = UniqueJobName();
 	const FScopedKernelHandle Existing(::CreateJobObjectW(nullptr, (L"Global\\" + Name).c_str()));
 	ASSERT_TRUE(Existing);
-	std::shared_ptr<IProcessGroup> Group;
 	ASSERT_TRUE(Platform.TryCreateProcessGroup(Name, Group)) << Capture.Dump();
 	ASSERT_NE(Group, nullptr);
 	const wchar_t* Category = L"FWindowsPlatform::TryCreateProcessGroup";
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category, L"Trying to create job object with name: 'Global\\" + Name + L"'"));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category, L"Successfully created job object"));
 	EXPECT_TRUE(IsInJob(Existing.Get()));
-
+	FTempDirectory Directory;
 	EXPECT_EQ(RunReportHelper(Platform, Directory)[L"injob"], std::vector<std::wstring>{L"1"});
 	// Only possible because the job allows breakaway.
 	EXPECT_EQ(RunReportHelper(Platform, Directory, std::nullopt, true)[L"injob"], std::vector<std::wstring>{L"0"});
