@@ -41,7 +41,7 @@ namespace
 		std::string Program = EncodeUtf8Lossless(MakeNativePlatform()->GetExecutablePath());
 		std::string Filter = CurrentCaseFilter();
 		std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
-		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", std::to_wstring(static_cast<int>(Start)));
+		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", std::to_wstring(static_cast<int>(Start) + 10 * EndingSignal));
 		FScopedFileDescriptor Master(Start == EStart::TerminalMember ? ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
 		EXPECT_TRUE(!Master || (::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0));
 		const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
@@ -102,6 +102,10 @@ TEST(LinuxProcessGroup, LauncherLeadsItsGroupForGoodAndHoldsTheTerminalWhileItDo
 		{
 			EXPECT_EQ(RunInnerCase(Start), 0) << "started as " << static_cast<int>(Start);
 		}
+		for (const int Signal : {SIGINT, SIGTERM, SIGHUP})
+		{
+			EXPECT_EQ(RunInnerCase(EStart::TerminalMember, Signal), 128 + Signal) << "ended by signal " << Signal;
+		}
 		return;
 	}
 	FLinuxPlatform Platform;
@@ -109,12 +113,13 @@ TEST(LinuxProcessGroup, LauncherLeadsItsGroupForGoodAndHoldsTheTerminalWhileItDo
 	const pid_t OldGroup = ::getpgrp();
 	const FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
 	// Each copy checks that it was started as the outer case meant.
-	const EStart Start = static_cast<EStart>(std::atoi(std::getenv("KVT_PROCESS_INNER_CASE")));
+	const int Marker = std::atoi(std::getenv("KVT_PROCESS_INNER_CASE"));
+	const EStart Start = static_cast<EStart>(Marker % 10);
 	ASSERT_EQ(OldGroup == ::getpid(), Start == EStart::GroupLeader);
 	ASSERT_EQ(static_cast<bool>(Terminal), Start == EStart::TerminalMember);
 	ASSERT_TRUE(!Terminal || ::tcgetpgrp(Terminal.Get()) == OldGroup);
-	// A launcher started under nohup keeps ignoring the hang-up.
-	::signal(SIGHUP, SIG_IGN);
+	// A launcher started under nohup keeps ignoring the hang-up (unless a hang-up is to end it).
+	::signal(SIGHUP, Marker >= 10 ? SIG_DFL : SIG_IGN);
 	std::shared_ptr<IProcessGroup> Group;
 	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-a", Group)) << Capture.Dump();
 	ASSERT_NE(Group, nullptr);
@@ -132,6 +137,11 @@ TEST(LinuxProcessGroup, LauncherLeadsItsGroupForGoodAndHoldsTheTerminalWhileItDo
 		EXPECT_EQ(::tcgetpgrp(Terminal.Get()), ::getpid());
 		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
 			FormatString(L"The terminal's foreground group is now process group %i", ::getpid()))) << Capture.Dump();
+	}
+	// The outer case sends the signal once it sees the terminal with our group.
+	while (Marker >= 10)
+	{
+		::pause();
 	}
 	// SIGTTOU was ignored only for the hand-over.
 	struct sigaction Current{};
@@ -155,23 +165,4 @@ TEST(LinuxProcessGroup, LauncherLeadsItsGroupForGoodAndHoldsTheTerminalWhileItDo
 	EXPECT_TRUE(!Terminal || ::tcgetpgrp(Terminal.Get()) == OldGroup);
 	EXPECT_EQ(::signal(SIGINT, SIG_DFL), SIG_DFL);
 	EXPECT_EQ(::signal(SIGTERM, SIG_DFL), SIG_DFL);
-}
-
-TEST(LinuxProcessGroup, ForegroundMemberEndedBySignalStillGivesTheTerminalBack)
-{
-	if (IsInnerCase())
-	{
-		FLinuxPlatform Platform;
-		std::shared_ptr<IProcessGroup> Group;
-		ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-d", Group));
-		// The outer case sends the signal once it sees the terminal with our group.
-		for (;;)
-		{
-			::pause();
-		}
-	}
-	for (const int Signal : {SIGINT, SIGTERM, SIGHUP})
-	{
-		EXPECT_EQ(RunInnerCase(EStart::TerminalMember, Signal), 128 + Signal) << "signal " << Signal;
-	}
 }
