@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <set>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -25,13 +24,6 @@ namespace
 		bResult = FLinuxPlatform().TryGetConsoleWidth(Width);
 		::dup2(Saved.Get(), STDOUT_FILENO);
 		return Width;
-	}
-
-	mode_t ModeOf(const std::filesystem::path& Path)
-	{
-		struct stat Status = {};
-		EXPECT_EQ(::stat(Path.c_str(), &Status), 0) << Path;
-		return Status.st_mode & 07777;
 	}
 }
 
@@ -119,9 +111,10 @@ TEST(LinuxFileReplace, PermissionBitsLinksAndNothingLeftBeside)
 	EXPECT_TRUE(Platform->TryWriteFile(Directory.Wide(L"new.ini"), L"new\n", false, true));
 	EXPECT_TRUE(Platform->TryWriteFile(Directory.Wide(L"launcher"), std::vector<uint8_t>{'n', 'e', 'w'}));
 	::umask(PreviousMask);
-	EXPECT_EQ(ModeOf(Root / "kept.ini"), 0604u);
-	EXPECT_EQ(ModeOf(Root / "new.ini"), 0640u);
-	EXPECT_EQ(ModeOf(Root / "launcher"), 0755u);
+	const auto Mode = [&](const char* Name) { return static_cast<unsigned>(std::filesystem::status(Root / Name).permissions()); };
+	EXPECT_EQ(Mode("kept.ini"), 0604u);
+	EXPECT_EQ(Mode("new.ini"), 0640u);
+	EXPECT_EQ(Mode("launcher"), 0755u);
 	EXPECT_EQ(ReadFileBytes(Root / "launcher"), "new");
 
 	// A link stays a link; the file it names (through a chain of two) gets the bytes.
