@@ -1,11 +1,10 @@
 // The session's process group on Linux. Leaving a process group cannot be
-// undone, and what happens depends on how the launcher was started, so each
-// case runs again in fresh copies of this binary, started in a session of their own:
-//  - as the leader of its group (what a shell with job control does),
-//  - as a plain member of its parent's group without a terminal,
-//  - as a member of the group that owns the session's terminal (what a script
-//    run in a terminal does), ending normally or by a signal sent to the group
-//    that took the terminal over.
+// undone, and what happens depends on how the launcher was started, so the
+// case runs in fresh copies of this binary, each in a session of its own: as
+// its group's leader (a shell with job control), as a member of its parent's
+// group without a terminal, and as a member of the group that owns the
+// terminal (a script run in one), ending normally or by a signal sent to the
+// group that took the terminal over.
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "tests/platform/PlatformTests.h"

@@ -20,20 +20,6 @@ namespace
 		BOOL bInJob = FALSE;
 		return ::IsProcessInJob(::GetCurrentProcess(), Job, &bInJob) && bInJob;
 	}
-
-	// Runs this case again in a fresh copy of the test binary, which joins a job
-	// the test process stays out of, and gives its exit code.
-	uint32_t RunInnerCase()
-	{
-		FWindowsPlatform Platform;
-		const std::string Filter = CurrentCaseFilter();
-		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", L"1");
-		uint32_t ExitCode = 1;
-		EXPECT_TRUE(Platform.TryRunExecutable(Platform.GetExecutablePath(), std::wstring(Filter.begin(), Filter.end()), std::nullopt,
-			false, true, &ExitCode));
-		EXPECT_FALSE(IsInJob(nullptr));
-		return ExitCode;
-	}
 }
 
 TEST(WindowsSystemInfo, ConsoleWidthFailsWhenOutputIsNoConsole)
@@ -57,12 +43,19 @@ TEST(WindowsSystemInfo, ConsoleWidthFailsWhenOutputIsNoConsole)
 // Another part of the service may have made the session's job first.
 TEST(WindowsJobs, JoinsTheJobOfTheSessionsNameAndOnlyBreakawayChildrenLeaveIt)
 {
+	FWindowsPlatform Platform;
 	if (!IsInnerCase())
 	{
-		EXPECT_EQ(RunInnerCase(), 0u);
+		// A fresh copy of the test binary joins the jobs; this process stays out of them.
+		const std::string Filter = CurrentCaseFilter();
+		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", L"1");
+		uint32_t ExitCode = 1;
+		EXPECT_TRUE(Platform.TryRunExecutable(Platform.GetExecutablePath(), std::wstring(Filter.begin(), Filter.end()), std::nullopt,
+			false, true, &ExitCode));
+		EXPECT_EQ(ExitCode, 0u);
+		EXPECT_FALSE(IsInJob(nullptr));
 		return;
 	}
-	FWindowsPlatform Platform;
 	FLogCapture Capture;
 	// A name another kind of object holds fails, and empties the output.
 	const std::wstring Taken = UniqueJobName();
