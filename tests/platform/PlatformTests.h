@@ -2,32 +2,43 @@
 
 // What the platform tests share: real children (the helper programs lie next
 // to the test binary; the report helper writes what it was started with as
-// "key=value" lines, see tests/support/helpers/ReportHelper.cpp) and the store
-// the registry lookup reads.
+// "key=value" lines, see tests/support/helpers/ReportHelper.cpp), what differs
+// between the systems, and the store the value lookup reads.
 #include "platform/Platform.h"
 #include "platform/Utf8.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScopedVariable.h"
 #include "tests/support/TestBootstrapper.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
-inline std::wstring HelperPath(const wchar_t* FileName)
-{
-	return ToWide(ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path() / ToPath(FileName));
-}
-inline const std::wstring ExitHelper = HelperPath(L"" KVT_EXIT_HELPER_NAME);
-inline const std::wstring ReportHelper = HelperPath(L"" KVT_REPORT_HELPER_NAME);
+inline constexpr bool bWindows = KVT_TESTS_ON_WINDOWS;
+
+inline const std::filesystem::path HelperFolder = ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path();
+inline const std::wstring ExitHelper = ToWide(HelperFolder / KVT_EXIT_HELPER_NAME);
+inline const std::wstring ReportHelper = ToWide(HelperFolder / KVT_REPORT_HELPER_NAME);
 
 // Each key's values in the order written: "arg" gives the argument list.
 using FReport = std::map<std::wstring, std::vector<std::wstring>>;
 
-inline FReport ReadReport(const std::wstring& Path)
+// Runs the report helper (or a copy of it) through the platform services,
+// waits and reads the report.
+inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Directory,
+	const std::optional<std::wstring>& Arguments = std::nullopt, bool bBreakaway = false,
+	const std::optional<std::wstring>& WorkingDirectory = std::nullopt, const std::wstring& Program = ReportHelper)
 {
+	const std::wstring Path = Directory.Wide(L"report.txt");
+	std::filesystem::remove(ToPath(Path));
+	const FScopedVariable ReportFile(L"KVT_REPORT_FILE", Path);
+	uint32_t ExitCode = 1;
+	EXPECT_TRUE(Platform.TryRunExecutable(Program, Arguments, WorkingDirectory, bBreakaway, true, &ExitCode));
+	EXPECT_EQ(ExitCode, 0u);
 	FReport Report;
-	const std::wstring Text = DecodeUtf8Lossless(ReadFileBytes(ToPath(Path)));
+	const std::wstring Text = ExitCode == 0 ? DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))) : L"";
 	for (size_t Start = 0, End = 0; Start < Text.size(); Start = End + 1)
 	{
 		End = std::min(Text.find(L'\n', Start), Text.size());
@@ -37,39 +48,18 @@ inline FReport ReadReport(const std::wstring& Path)
 	return Report;
 }
 
-// Runs the report helper through the platform services, waits and reads the report.
-inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Directory,
-	const std::optional<std::wstring>& Arguments = std::nullopt, bool bBreakaway = false)
-{
-	const std::wstring Path = Directory.Wide(L"report.txt");
-	std::filesystem::remove(ToPath(Path));
-	Platform.TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Path);
-	uint32_t ExitCode = 1;
-	EXPECT_TRUE(Platform.TryRunExecutable(ReportHelper, Arguments, std::nullopt, bBreakaway, true, &ExitCode));
-	EXPECT_EQ(ExitCode, 0u);
-	Platform.DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
-	return ExitCode == 0 ? ReadReport(Path) : FReport();
-}
-
 // System error texts differ between systems and locales: lines are matched up to them.
 inline bool HasPrefix(const FLogCapture& Capture, ELogLevel Level, const std::wstring& Category, const std::wstring& Prefix)
 {
 	const std::wstring Needle = L"] [" + Category + L"] " + Prefix;
-	for (const FLogCapture::FEntry& Entry : Capture.Entries())
-	{
-		if (Entry.Level == Level && Entry.Line.find(Needle) != std::wstring::npos)
-		{
-			return true;
-		}
-	}
-	return false;
+	return std::any_of(Capture.Entries().begin(), Capture.Entries().end(),
+		[&](const FLogCapture::FEntry& Entry) { return Entry.Level == Level && Entry.Line.find(Needle) != std::wstring::npos; });
 }
 
-// The categories of the platform class of the system the tests run on.
+// A log category of the platform class of this system.
 inline std::wstring Category(const wchar_t* Member)
 {
-	return (MakeNativePlatform()->GetPlatformName() == L"Windows" ? L"FWindowsPlatform::" : L"FLinuxPlatform::") +
-		std::wstring(Member);
+	return (bWindows ? L"FWindowsPlatform::" : L"FLinuxPlatform::") + std::wstring(Member);
 }
 
 // Cases that change the test process for good (joining a job, leading a
@@ -86,20 +76,19 @@ inline std::string CurrentCaseFilter()
 }
 
 // The store the value lookup reads, written with the system's own means in
-// each of the sources the lookup asks, in its order: the registry's roots and
-// views on Windows, the configuration folders on Linux. What it writes goes
-// with it.
+// each source the lookup asks, in its order: the registry's roots and views on
+// Windows, the configuration folders on Linux. What it writes goes with it.
 class FRegistryStore
 {
 public:
 	FRegistryStore();
 	~FRegistryStore();
-	size_t SourceCount() const;
-	// The value as the system's programs store a string: zero-terminated
-	// REG_SZ data, or a file ending in a newline. An empty text is stored empty.
+	// The value as the system's programs store a string: zero-terminated REG_SZ
+	// data, or a file ending in a newline (an empty text: an empty file).
 	void Set(size_t Source, const std::wstring& Text);
 	bool Lookup(std::wstring& OutValue) { return Platform->TryGetValueFromRegistry(SubKey, ValueName, OutValue); }
 
+	static const size_t SourceCount;
 	const std::wstring SubKey;
 	const std::wstring ValueName = L"Path";
 	std::shared_ptr<IPlatform> Platform = MakeNativePlatform();

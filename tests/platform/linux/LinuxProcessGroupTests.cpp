@@ -1,15 +1,13 @@
 // The session's process group on Linux. Leaving a process group cannot be
-// undone, and what happens depends on how the launcher was started, so every
-// case runs again in a fresh copy of this binary, started in a session of its own:
-//  - as the leader of its group (what a shell with job control does),
-//  - as a plain member of its parent's group without a terminal,
-//  - as a member of the group that owns the session's terminal (what a script
-//    run in a terminal does), ending normally or by a signal sent to the group
-//    that took the terminal over.
+// undone, and what happens depends on how the launcher was started, so the
+// case runs in fresh copies of this binary, each in a session of its own: as
+// its group's leader (a shell with job control), as a member of its parent's
+// group without a terminal, and as a member of the group that owns the
+// terminal (a script run in one), ending normally or by a signal sent to the
+// group that took the terminal over.
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "tests/platform/PlatformTests.h"
-#include "tests/support/ScopedVariable.h"
 
 #include <chrono>
 #include <csignal>
@@ -34,7 +32,7 @@ namespace
 	// Runs the current case in a fresh copy of this binary and gives the exit
 	// code of the session leader: the copy's own (0 when the case passed), 128 + n
 	// when the copy died of signal n, 123 when the terminal was not handed back,
-	// -1 when it could not run or did not end in time.
+	// -1 when it did not end in time.
 	int RunInnerCase(EStart Start, int EndingSignal = 0)
 	{
 		// Everything the child needs is made before fork: after it, only calls
@@ -42,13 +40,9 @@ namespace
 		std::string Program = EncodeUtf8Lossless(MakeNativePlatform()->GetExecutablePath());
 		std::string Filter = CurrentCaseFilter();
 		std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
-		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", L"1");
-		FScopedFileDescriptor Master;
-		if (Start == EStart::TerminalMember)
-		{
-			Master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-			EXPECT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
-		}
+		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", std::to_wstring(static_cast<int>(Start) + 10 * EndingSignal));
+		FScopedFileDescriptor Master(Start == EStart::TerminalMember ? ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
+		EXPECT_TRUE(!Master || (::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0));
 		const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
 
 		const pid_t SessionLeader = ::fork();
@@ -74,11 +68,10 @@ namespace
 			{
 				::_exit(123);
 			}
-			::_exit(WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : WIFEXITED(Status) ? WEXITSTATUS(Status) : 122);
+			::_exit(WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : WEXITSTATUS(Status));
 		}
 
-		const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-		for (;;)
+		for (int Round = 0; Round < 6000; ++Round)
 		{
 			// Sent as Ctrl+C is, to the terminal's foreground group, once the
 			// member's new group has taken the terminal over.
@@ -90,129 +83,85 @@ namespace
 			int Status = 0;
 			if (::waitpid(SessionLeader, &Status, WNOHANG) == SessionLeader)
 			{
-				return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-			}
-			if (std::chrono::steady_clock::now() > Deadline)
-			{
-				::kill(-SessionLeader, SIGKILL);
-				::waitpid(SessionLeader, &Status, 0);
-				return -1;
+				return WEXITSTATUS(Status);
 			}
 			std::this_thread::sleep_for(std::chrono::milliseconds(10));
 		}
-	}
-
-	// Children without breakaway stay in the group; with it, they lead a session of their own.
-	void ExpectChildrenInAndOutOfTheGroup(IPlatform& Platform)
-	{
-		FTempDirectory Directory;
-		FReport Report = RunReportHelper(Platform, Directory);
-		EXPECT_EQ(Report[L"pgid"], std::vector<std::wstring>{std::to_wstring(::getpid())});
-		EXPECT_EQ(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
-		Report = RunReportHelper(Platform, Directory, std::nullopt, true);
-		EXPECT_EQ(Report[L"sid"], Report[L"pid"]);
-		EXPECT_EQ(Report[L"pgid"], Report[L"pid"]);
-		EXPECT_NE(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(::getsid(0))});
+		::kill(-SessionLeader, SIGKILL);
+		::waitpid(SessionLeader, nullptr, 0);
+		return -1;
 	}
 }
 
-TEST(LinuxProcessGroup, GroupLeaderKeepsItsGroup)
+TEST(LinuxProcessGroup, LauncherLeadsItsGroupForGoodAndHoldsTheTerminalWhileItDoes)
 {
 	if (!IsInnerCase())
 	{
-		EXPECT_EQ(RunInnerCase(EStart::GroupLeader), 0);
+		for (const EStart Start : {EStart::GroupLeader, EStart::Member, EStart::TerminalMember})
+		{
+			EXPECT_EQ(RunInnerCase(Start), 0) << "started as " << static_cast<int>(Start);
+		}
+		for (const int Signal : {SIGINT, SIGTERM, SIGHUP})
+		{
+			EXPECT_EQ(RunInnerCase(EStart::TerminalMember, Signal), 128 + Signal) << "ended by signal " << Signal;
+		}
 		return;
 	}
 	FLinuxPlatform Platform;
 	FLogCapture Capture;
-	ASSERT_EQ(::getpgrp(), ::getpid());
+	const pid_t OldGroup = ::getpgrp();
+	const FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+	// Each copy checks that it was started as the outer case meant.
+	const int Marker = std::atoi(std::getenv("KVT_PROCESS_INNER_CASE"));
+	const EStart Start = static_cast<EStart>(Marker % 10);
+	ASSERT_EQ(OldGroup == ::getpid(), Start == EStart::GroupLeader);
+	ASSERT_EQ(static_cast<bool>(Terminal), Start == EStart::TerminalMember);
+	ASSERT_TRUE(!Terminal || ::tcgetpgrp(Terminal.Get()) == OldGroup);
+	// A launcher started under nohup keeps ignoring the hang-up (unless a hang-up is to end it).
+	::signal(SIGHUP, Marker >= 10 ? SIG_DFL : SIG_IGN);
 	std::shared_ptr<IProcessGroup> Group;
 	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-a", Group)) << Capture.Dump();
 	ASSERT_NE(Group, nullptr);
 	EXPECT_EQ(::getpgrp(), ::getpid());
+	EXPECT_EQ(::getsid(0), OldGroup);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory, L"Trying to create process group for session: 'session-a'"));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
-		FormatString(L"Process %i already leads its process group; it is the group of session 'session-a'", ::getpid())))
+		OldGroup == ::getpid()
+			? FormatString(L"Process %i already leads its process group; it is the group of session 'session-a'", ::getpid())
+			: FormatString(L"Created process group %i for session 'session-a'", ::getpid())))
 		<< Capture.Dump();
-	ExpectChildrenInAndOutOfTheGroup(Platform);
-}
-
-TEST(LinuxProcessGroup, MemberWithoutTerminalLeadsANewGroupForGood)
-{
-	if (!IsInnerCase())
+	if (Terminal)
 	{
-		EXPECT_EQ(RunInnerCase(EStart::Member), 0);
-		return;
+		// Ctrl+C now reaches the launcher's group and the children in it.
+		EXPECT_EQ(::tcgetpgrp(Terminal.Get()), ::getpid());
+		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
+			FormatString(L"The terminal's foreground group is now process group %i", ::getpid()))) << Capture.Dump();
 	}
-	FLinuxPlatform Platform;
-	FLogCapture Capture;
-	const pid_t OldGroup = ::getpgrp();
-	ASSERT_NE(OldGroup, ::getpid());
-	ASSERT_LT(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC), 0);
-	std::shared_ptr<IProcessGroup> Group;
-	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-b", Group)) << Capture.Dump();
-	EXPECT_EQ(::getpgrp(), ::getpid());
-	EXPECT_EQ(::getsid(0), OldGroup);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory, FormatString(L"Created process group %i for session 'session-b'",
-		::getpid()))) << Capture.Dump();
-	ExpectChildrenInAndOutOfTheGroup(Platform);
-	Group.reset();
-	EXPECT_EQ(::getpgrp(), ::getpid());
-}
-
-TEST(LinuxProcessGroup, ForegroundMemberTakesTheTerminalAlongAndGivesItBack)
-{
-	if (!IsInnerCase())
+	// The outer case sends the signal once it sees the terminal with our group.
+	while (Marker >= 10)
 	{
-		EXPECT_EQ(RunInnerCase(EStart::TerminalMember), 0);
-		return;
+		::pause();
 	}
-	FLinuxPlatform Platform;
-	FLogCapture Capture;
-	const pid_t OldGroup = ::getpgrp();
-	ASSERT_NE(OldGroup, ::getpid());
-	const FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
-	ASSERT_TRUE(Terminal);
-	ASSERT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
-	// A launcher started under nohup keeps ignoring the hang-up.
-	::signal(SIGHUP, SIG_IGN);
-
-	std::shared_ptr<IProcessGroup> Group;
-	ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-c", Group)) << Capture.Dump();
-	EXPECT_EQ(::getpgrp(), ::getpid());
-	// Ctrl+C now reaches the launcher's group and the children in it.
-	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), ::getpid());
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GroupCategory,
-		FormatString(L"The terminal's foreground group is now process group %i", ::getpid()))) << Capture.Dump();
 	// SIGTTOU was ignored only for the hand-over.
 	struct sigaction Current{};
 	::sigaction(SIGTTOU, nullptr, &Current);
 	EXPECT_EQ(Current.sa_handler, SIG_DFL);
-	ExpectChildrenInAndOutOfTheGroup(Platform);
 	EXPECT_EQ(::signal(SIGHUP, SIG_IGN), SIG_IGN);
 
+	// Children without breakaway stay in the group; with it, they lead a session of their own.
+	FTempDirectory Directory;
+	FReport Report = RunReportHelper(Platform, Directory);
+	EXPECT_EQ(Report[L"pgid"], std::vector<std::wstring>{std::to_wstring(::getpid())});
+	EXPECT_EQ(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(OldGroup)});
+	Report = RunReportHelper(Platform, Directory, std::nullopt, true);
+	EXPECT_EQ(Report[L"sid"], Report[L"pid"]);
+	EXPECT_EQ(Report[L"pgid"], Report[L"pid"]);
+	EXPECT_NE(Report[L"sid"], std::vector<std::wstring>{std::to_wstring(OldGroup)});
+
+	// The group stays; the terminal goes back, and with it the launcher's signals are as they were.
 	Group.reset();
-	EXPECT_EQ(::tcgetpgrp(Terminal.Get()), OldGroup);
-	// With the terminal back, the launcher's signals are as they were.
+	EXPECT_EQ(::getpgrp(), ::getpid());
+	EXPECT_TRUE(!Terminal || ::tcgetpgrp(Terminal.Get()) == OldGroup);
 	EXPECT_EQ(::signal(SIGINT, SIG_DFL), SIG_DFL);
 	EXPECT_EQ(::signal(SIGTERM, SIG_DFL), SIG_DFL);
-}
-
-TEST(LinuxProcessGroup, ForegroundMemberEndedBySignalStillGivesTheTerminalBack)
-{
-	if (IsInnerCase())
-	{
-		FLinuxPlatform Platform;
-		std::shared_ptr<IProcessGroup> Group;
-		ASSERT_TRUE(Platform.TryCreateProcessGroup(L"session-d", Group));
-		// The outer case sends the signal once it sees the terminal with our group.
-		for (;;)
-		{
-			::pause();
-		}
-	}
-	for (const int Signal : {SIGINT, SIGTERM, SIGHUP})
-	{
-		EXPECT_EQ(RunInnerCase(EStart::TerminalMember, Signal), 128 + Signal) << "signal " << Signal;
-	}
 }

@@ -2,7 +2,6 @@
 // ($XDG_CONFIG_HOME), then those of $XDG_CONFIG_DIRS, whose relative entries do
 // not count; and what only files show.
 #include "tests/platform/PlatformTests.h"
-#include "tests/support/ScopedVariable.h"
 
 namespace
 {
@@ -16,6 +15,8 @@ namespace
 	}
 }
 
+const size_t FRegistryStore::SourceCount = std::size(Folders);
+
 FRegistryStore::FRegistryStore() : SubKey(L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper")
 {
 	const std::filesystem::path& Root = Directory.Path();
@@ -25,11 +26,6 @@ FRegistryStore::FRegistryStore() : SubKey(L"SOFTWARE\\Zorvan Games\\KVT\\UserHel
 }
 
 FRegistryStore::~FRegistryStore() = default;
-
-size_t FRegistryStore::SourceCount() const
-{
-	return std::size(Folders);
-}
 
 void FRegistryStore::Set(size_t Source, const std::wstring& Text)
 {
