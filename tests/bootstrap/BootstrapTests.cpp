@@ -1,5 +1,6 @@
 #include "analytics/Analytics.h"
 #include "app/Log.h"
+#include "bootstrap/BootstrapperConfig.h"
 #include "tests/bootstrap/SampleFolder.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
@@ -7,40 +8,34 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace
 {
-	// What the run sequence tells the telemetry, in order, as text.
-	class FRecordingAnalytics : public IAnalytics
+	// The launcher over the fake platform; what it tells the telemetry is kept, in order, as text.
+	class FSequenceBootstrapper : public FTestBootstrapper, public IAnalytics
 	{
 	public:
-		explicit FRecordingAnalytics(const FFakePlatform& InPlatform) : Platform(InPlatform) {}
-		std::vector<std::wstring> Calls;
+		FSequenceBootstrapper(std::shared_ptr<FFakePlatform> InPlatform, std::vector<std::wstring>& InTelemetry)
+			: FTestBootstrapper(std::make_shared<FCommandLine>(L""), InPlatform, nullptr), Platform(*InPlatform)
+			, Telemetry(InTelemetry)
+		{
+		}
+		IAnalytics* GetAnalytics() override { return this; }
 
-		void SetSessionId(const std::wstring& Id) override { Calls.push_back(L"SetSessionId " + Id); }
-		void RecordEvent(const std::vector<FAnalyticsAttribute>&) override { Calls.push_back(L"RecordEvent"); }
-		void FlushEvents() override { Calls.push_back(FormatString(L"FlushEvents after %i runs", int(Platform.Runs.size()))); }
-		void RecordBootstrapStart() override { Calls.push_back(L"RecordBootstrapStart"); }
-		void RecordUserHelperExit(int32_t ExitCode) override { Calls.push_back(FormatString(L"HelperExit %i", ExitCode)); }
+		void SetSessionId(const std::wstring& Id) override { Telemetry.push_back(L"SetSessionId " + Id); }
+		void RecordEvent(const std::vector<FAnalyticsAttribute>&) override { Telemetry.push_back(L"RecordEvent"); }
+		void FlushEvents() override { Telemetry.push_back(FormatString(L"FlushEvents after %i runs", int(Platform.Runs.size()))); }
+		void RecordBootstrapStart() override { Telemetry.push_back(L"RecordBootstrapStart"); }
+		void RecordUserHelperExit(int32_t ExitCode) override { Telemetry.push_back(FormatString(L"HelperExit %i", ExitCode)); }
 		void RecordStartupSpeed(int32_t, int32_t Restarts, int32_t Final) override
 		{
-			Calls.push_back(FormatString(L"StartupSpeed restarts %i final %i", Restarts, Final));
+			Telemetry.push_back(FormatString(L"StartupSpeed restarts %i final %i", Restarts, Final));
 		}
 
 	private:
 		const FFakePlatform& Platform;
-	};
-
-	class FSequenceBootstrapper : public FTestBootstrapper
-	{
-	public:
-		FSequenceBootstrapper(std::shared_ptr<FFakePlatform> InPlatform, FRecordingAnalytics& InAnalytics)
-			: FTestBootstrapper(std::make_shared<FCommandLine>(L""), std::move(InPlatform), nullptr), Analytics(InAnalytics)
-		{
-		}
-		IAnalytics* GetAnalytics() override { return &Analytics; }
-
-	private:
-		FRecordingAnalytics& Analytics;
+		std::vector<std::wstring>& Telemetry;
 	};
 
 	const std::wstring GuidText = L"0123abcd-4567-ef01-89ab-2345cdef6789";
@@ -62,7 +57,7 @@ namespace
 	{
 	protected:
 		std::shared_ptr<FFakePlatform> Platform = std::make_shared<FFakePlatform>();
-		FRecordingAnalytics Analytics{*Platform};
+		std::vector<std::wstring> Telemetry;
 		FLogCapture Capture;
 		const std::wstring Launcher = InSampleFolder(L"Launcher.exe");
 		const std::wstring Game = InSampleFolder(L"Game.exe");
@@ -71,22 +66,18 @@ namespace
 		void SetUp() override
 		{
 			Platform->ExecutablePath = Launcher;
-			Platform->Files[Game] = L"";
-			Platform->Files[Helper] = L"";
+			Platform->Files = {{Game, L""}, {Helper, L""}};
 			Platform->Directories.insert(InSampleFolder(L"Bin"));
 			Platform->RegistryValues[{RegistryKey, L"Path"}] = Helper;
 			WriteConfig(L"ApplicationPath=Game.exe\nNoOperation=1\n");
 		}
-
 		void WriteConfig(const std::wstring& Text) { Platform->Files[InSampleFolder(L"Launcher.ini")] = Text; }
-
 		int32_t Run()
 		{
-			FSequenceBootstrapper Bootstrapper(Platform, Analytics);
+			FSequenceBootstrapper Bootstrapper(Platform, Telemetry);
 			Bootstrapper.GetCommandLine()->Parse(L"-x \"a b\"");
 			return Bootstrapper.Bootstrap(L"Product", L"Tag");
 		}
-
 		const FFakePlatform::FRun& TargetRun() const { return Platform->Runs.back(); }
 		std::wstring TargetSees(const std::wstring& Name) const
 		{
@@ -130,16 +121,10 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		}
 		return Lines;
 	};
-	const std::vector<std::wstring> Located{Run_ + L"Retrieving the KVT Service install location.",
-		Run_ + L"KVT User Helper application located: '" + InSampleFolder(L"Helper.exe") + L"'."};
-	const std::vector<std::wstring> NotFound{Run_ + L"Retrieving the KVT Service install location.",
-		L"[Error] [FWindowsBootstrapper::TryGetUserHelperPath] Failed to read Windows Registry for the User Helper "
-		L"application location. Key: SOFTWARE\\Zorvan Games\\KVT\\UserHelper\\Path.",
-		Error + L"Failed to retrieve the install location of the local KVT Service."};
-	const std::vector<std::wstring> NotOnDisk{Run_ + L"Retrieving the KVT Service install location.",
-		L"[Error] [FWindowsBootstrapper::TryGetUserHelperPath] User Helper application executable not found on disk: '" +
-			InSampleFolder(L"Missing.exe") + L"'.",
-		Error + L"Failed to retrieve the install location of the local KVT Service."};
+	const std::wstring Locating = Run_ + L"Retrieving the KVT Service install location.";
+	const std::vector<std::wstring> Located{Locating, Run_ + L"KVT User Helper application located: '" + Helper + L"'."};
+	const std::wstring NotInstalled = Error + L"Failed to retrieve the install location of the local KVT Service.";
+	const std::wstring HelperCategory = L"[Error] [FWindowsBootstrapper::TryGetUserHelperPath] ";
 	const std::vector<std::wstring> TenExits(10, L"HelperExit 3");
 
 	struct FCase
@@ -164,15 +149,18 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		{"a crashing User Helper", false, Helper, {{true, 0xC0000005u}},
 			Join({Located, Runs(1, false),
 				{Error + L"KVT Service initialization failed. User Helper application exited with C0000005h."}}),
-			L"1,SERVICE_INIT_FAILED,-1073741819",
-			{L"HelperExit -1073741819", L"StartupSpeed restarts 0 final -1073741819"}},
+			L"1,SERVICE_INIT_FAILED,-1073741819", {L"HelperExit -1073741819", L"StartupSpeed restarts 0 final -1073741819"}},
 		// The start error is the detail; the exit code is the last completed run's.
 		{"a User Helper that cannot start", false, Helper, {{true, 3}, {false, 193}},
 			Join({Located, Runs(2, false), {Error + L"Failed to run the User Helper application!"}}),
 			L"1,SERVICE_INIT_FAILED,193", {L"HelperExit 3", L"StartupSpeed restarts 1 final 3"}},
-		{"the service not installed", false, L"", {}, NotFound, L"1,SERVICE_NOT_INSTALLED,",
-			{L"StartupSpeed restarts 0 final 0"}},
-		{"the User Helper not on disk", false, InSampleFolder(L"Missing.exe"), {}, NotOnDisk,
+		{"the service not installed", false, L"", {},
+			{Locating, HelperCategory + L"Failed to read Windows Registry for the User Helper application location. Key: "
+				L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper\\Path.", NotInstalled},
+			L"1,SERVICE_NOT_INSTALLED,", {L"StartupSpeed restarts 0 final 0"}},
+		{"the User Helper not on disk", false, InSampleFolder(L"Missing.exe"), {},
+			{Locating, HelperCategory + L"User Helper application executable not found on disk: '" +
+				InSampleFolder(L"Missing.exe") + L"'.", NotInstalled},
 			L"1,SERVICE_NOT_INSTALLED,", {L"StartupSpeed restarts 0 final 0"}},
 		{"NoOperation", true, Helper, {},
 			{Run_ + L"NoOperation is set. Target application will be started without initializing the KVT Service."},
@@ -182,7 +170,7 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 	{
 		SCOPED_TRACE(Case.Name);
 		Capture.Clear();
-		Analytics.Calls.clear();
+		Telemetry.clear();
 		Platform->Calls.clear();
 		Platform->Runs.clear();
 		Platform->Environment.clear();
@@ -203,10 +191,9 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 					 Read + L"Reading config file: '" + Ini + L"'.", Read + L"Set: 'ApplicationPath=" + Game + L"'.",
 					 Read + L"Set: 'WorkingDirectory=" + InSampleFolder(L"Bin") + L"'.", Read + L"Set: 'WaitForExit=false'.",
 					 Read + L"Set: 'NoOperation=" + NoOperation + L"'.", Read + L"Successfully read config."},
-				Case.Lines,
-				{Run_ + L"Running the target application: '" + Game + L"'.", Run_ + L"Completed successfully."}}));
-		EXPECT_EQ(Analytics.Calls, Join({{L"SetSessionId " + GuidText, L"RecordBootstrapStart"}, Case.Telemetry,
-									   {FormatString(L"FlushEvents after %i runs", int(Case.HelperRuns.size() + 1))}}));
+				Case.Lines, {Run_ + L"Running the target application: '" + Game + L"'.", Run_ + L"Completed successfully."}}));
+		EXPECT_EQ(Telemetry, Join({{L"SetSessionId " + GuidText, L"RecordBootstrapStart"}, Case.Telemetry,
+								  {FormatString(L"FlushEvents after %i runs", int(Case.HelperRuns.size() + 1))}}));
 		EXPECT_EQ(Platform->CountCalls(L"TryGetValueFromRegistry"), Case.bNoOperation ? 0u : 1u);
 		EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 1u);
 
@@ -218,8 +205,7 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 			EXPECT_EQ(HelperRun.ExecutablePath, Helper);
 			EXPECT_EQ(HelperRun.Arguments, std::optional<std::wstring>(L"-x \"a b\""));
 			EXPECT_FALSE(HelperRun.WorkingDirectory.has_value());
-			EXPECT_TRUE(HelperRun.bBreakaway);
-			EXPECT_TRUE(HelperRun.bWait);
+			EXPECT_TRUE(HelperRun.bBreakaway && HelperRun.bWait);
 			EXPECT_EQ(HelperRun.Environment.at(L"KVT_SESSION_GUID"), GuidText);
 			EXPECT_EQ(HelperRun.Environment.count(L"KVT_SESSION_STARTUPINFO"), 0u);
 		}
@@ -227,31 +213,9 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		EXPECT_EQ(TargetRun().ExecutablePath, Game);
 		EXPECT_EQ(TargetRun().Arguments, std::optional<std::wstring>(L"-x \"a b\""));
 		EXPECT_EQ(TargetRun().WorkingDirectory, std::optional<std::wstring>(InSampleFolder(L"Bin")));
-		EXPECT_FALSE(TargetRun().bBreakaway);
-		EXPECT_FALSE(TargetRun().bWait);
+		EXPECT_FALSE(TargetRun().bBreakaway || TargetRun().bWait);
 		EXPECT_EQ(TargetSees(L"KVT_SESSION_STARTUPINFO"), Case.StartupInfo);
 		EXPECT_EQ(TargetSees(L"KVT_SESSION_GUID"), Case.StartupInfo == L"1,SUCCESS," ? GuidText : L"<absent>");
-		EXPECT_EQ(TargetSees(L"KVT_OVERLAY_ENABLE_VULKAN_WIN32"), L"1");
-		EXPECT_EQ(TargetSees(L"KVT_OVERLAY_ENABLE_VULKAN_WIN64"), L"1");
-	}
-}
-
-TEST_F(BootstrapSequence, TheLauncherNeverStartsItself)
-{
-	// By its own name, or by another name of the same file.
-	Platform->Files[Launcher] = L"";
-	Platform->SameFiles.insert({Launcher, Game});
-	for (const std::wstring Config : {L"ApplicationPath=Launcher.exe\n", L"ApplicationPath=Game.exe\n"})
-	{
-		Capture.Clear();
-		WriteConfig(Config);
-		EXPECT_EQ(Run(), 1);
-		EXPECT_TRUE(Logged(ELogLevel::Error,
-			L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath."));
-		EXPECT_EQ(Platform->CountCalls(L"TryCreateGuid"), 0u);
-		EXPECT_EQ(Platform->CountCalls(L"TrySetEnvironmentVariable"), 0u);
-		EXPECT_TRUE(Platform->Runs.empty());
-		EXPECT_TRUE(Analytics.Calls.empty());
 	}
 }
 
@@ -264,40 +228,118 @@ TEST_F(BootstrapSequence, WaitForExitPassesTheTargetsExitCodeOn)
 	// Without a WorkingDirectory the target starts in the launcher's own.
 	EXPECT_FALSE(TargetRun().WorkingDirectory.has_value());
 	EXPECT_TRUE(Logged(ELogLevel::Error, L"Target application failed with exit code: C0000409h."));
-	EXPECT_EQ(Analytics.Calls.back(), L"FlushEvents after 1 runs");
-
-	// Without WaitForExit the exit code is 0 as soon as the target started.
-	WriteConfig(L"ApplicationPath=Game.exe\nNoOperation=1\n");
-	Platform->RunResults.push_back({true, 5});
-	EXPECT_EQ(Run(), 0);
+	EXPECT_EQ(Telemetry.back(), L"FlushEvents after 1 runs");
 }
 
-TEST_F(BootstrapSequence, EarlyFailuresEndTheRunWithOneAndUploadNothing)
+TEST_F(BootstrapSequence, EarlyFailuresEndTheRunWithOne)
 {
+	// By its own name, or by another name of the same file, the launcher never starts itself.
+	Platform->Files[Launcher] = L"";
+	Platform->SameFiles.insert({Launcher, Game});
+	for (const std::wstring Config : {L"ApplicationPath=Launcher.exe\n", L"ApplicationPath=Game.exe\n"})
+	{
+		Capture.Clear();
+		WriteConfig(Config);
+		EXPECT_EQ(Run(), 1);
+		EXPECT_TRUE(Logged(ELogLevel::Error,
+			L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath."));
+		EXPECT_EQ(Platform->CountCalls(L"TryCreateGuid") + Platform->CountCalls(L"TrySetEnvironmentVariable"), 0u);
+		EXPECT_TRUE(Platform->Runs.empty());
+		EXPECT_TRUE(Telemetry.empty());
+	}
+	Platform->SameFiles.clear();
+
 	// The target cannot be started.
+	WriteConfig(L"ApplicationPath=Game.exe\nNoOperation=1\n");
 	Platform->RunResults.push_back({false, 2});
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to run the target application."));
-	EXPECT_EQ(Analytics.Calls.back(), L"StartupSpeed restarts 0 final 0");
+	EXPECT_EQ(Telemetry.back(), L"StartupSpeed restarts 0 final 0");
 
 	// The startup information cannot be published.
-	Platform->FailingEnvironmentVariables.insert(L"KVT_SESSION_STARTUPINFO");
+	Platform->Failing = {L"KVT_SESSION_STARTUPINFO"};
 	Platform->Runs.clear();
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Logged(ELogLevel::Error, L"Initialization completion failed. Cannot proceed to run the target application."));
 	EXPECT_TRUE(Platform->Runs.empty());
-	Platform->FailingEnvironmentVariables.clear();
 
-	// No session.
-	Platform->ProcessGroupResult = false;
-	Analytics.Calls.clear();
+	// No session, then no configuration: nothing is recorded.
+	Platform->Failing = {L"TryCreateProcessGroup"};
+	Telemetry.clear();
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to create a new session!"));
-	EXPECT_TRUE(Analytics.Calls.empty());
-	Platform->ProcessGroupResult = true;
-
-	// No configuration.
+	EXPECT_TRUE(Telemetry.empty());
 	Platform->Files.erase(InSampleFolder(L"Launcher.ini"));
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to read and parse the config file!"));
+}
+
+// The session alone: the GUID text, the environment and the group, in that order.
+TEST_F(BootstrapSequence, SessionGuidIsLowerCaseZeroPaddedAndMadeHereWhenThePlatformFails)
+{
+	FSequenceBootstrapper Bootstrapper(Platform, Telemetry);
+	EXPECT_EQ(Bootstrapper.CreateGuid(), GuidText);
+	Platform->Guid = {1, 2, 3, 4};
+	EXPECT_EQ(Bootstrapper.CreateGuid(), L"00000001-0000-0002-0000-000300000004");
+
+	Platform->Failing = {L"TryCreateGuid"};
+	const std::wstring First = Bootstrapper.CreateGuid();
+	const std::wstring Second = Bootstrapper.CreateGuid();
+	const std::wregex Layout(L"[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
+	EXPECT_TRUE(std::regex_match(First, Layout) && std::regex_match(Second, Layout)) << First << " " << Second;
+	// Seeded from the random source each time, not from a fixed seed.
+	EXPECT_NE(First, Second);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::CreateGuid", L"Platform API failed, generating manually."));
+	EXPECT_EQ(Capture.Count(ELogLevel::Error), 2u);
+}
+
+TEST_F(BootstrapSequence, SessionSetsTheEnvironmentThenAGroupNamedByTheGuidAndStopsAtAFailure)
+{
+	const std::wstring Environment = L"FWindowsBootstrapper::TrySetupEnvironment";
+	const std::wstring Session = L"FGenericBootstrapper::TryCreateSession";
+	FSequenceBootstrapper Bootstrapper(Platform, Telemetry);
+	std::shared_ptr<IProcessGroup> Group;
+	std::wstring Guid;
+	Platform->Calls.clear();
+	ASSERT_TRUE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid)) << Capture.Dump();
+	EXPECT_EQ(Guid, GuidText);
+	const auto* FakeGroup = dynamic_cast<FFakePlatform::FFakeProcessGroup*>(Group.get());
+	ASSERT_NE(FakeGroup, nullptr);
+	EXPECT_EQ(FakeGroup->Name, Guid);
+	EXPECT_EQ(Platform->Calls, (std::vector<std::wstring>{L"TryCreateGuid", L"TrySetEnvironmentVariable",
+		L"TrySetEnvironmentVariable", L"TrySetEnvironmentVariable", L"TryCreateProcessGroup"}));
+	const std::vector<std::pair<std::wstring, std::wstring>> Variables{{L"KVT_SESSION_GUID", Guid},
+		{L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"1"}, {L"KVT_OVERLAY_ENABLE_VULKAN_WIN64", L"1"}};
+	EXPECT_EQ(Platform->Environment, (std::map<std::wstring, std::wstring>(Variables.begin(), Variables.end())));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Generated Session GUID: '" + Guid + L"'."));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Environment, L"Successfully set up the environment."));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
+
+	// The first variable that cannot be set ends the environment, nothing set before it is
+	// rolled back, and no group is made; a group that cannot be made ends the session. The GUID is kept.
+	size_t Sets = 0;
+	for (const auto& [Variable, Value] : Variables)
+	{
+		Platform->Failing = {Variable};
+		Platform->Calls.clear();
+		Platform->Environment.clear();
+		Capture.Clear();
+		Guid.clear();
+		Group.reset();
+		EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
+		EXPECT_EQ(Guid, GuidText);
+		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Environment, L"Failed to set environment variable: '" + Variable + L"=" +
+			Value + L"'")) << Capture.Dump();
+		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to set up environment."));
+		EXPECT_EQ(Platform->CountCalls(L"TrySetEnvironmentVariable"), ++Sets);
+		EXPECT_EQ(Platform->Environment.size(), Sets - 1);
+		EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 0u);
+		EXPECT_EQ(Group, nullptr);
+	}
+	Platform->Failing = {L"TryCreateProcessGroup"};
+	EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
+	EXPECT_EQ(Guid, GuidText);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to create a new process group."));
+	EXPECT_EQ(Group, nullptr);
+	EXPECT_FALSE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 }

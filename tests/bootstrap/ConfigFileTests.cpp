@@ -10,35 +10,39 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <tuple>
 
 namespace
 {
 	constexpr const wchar_t* ReadCategory = L"FGenericBootstrapper::TryReadConfig";
 	constexpr const wchar_t* WriteCategory = L"FGenericBootstrapper::TryWriteConfig";
 
-	// The configuration reader and writer over a fake file system.
+	auto Fields(const FBootstrapperConfig& Config)
+	{
+		return std::tie(Config.ApplicationPath, Config.WorkingDirectory, Config.WaitForExit, Config.NoOperation);
+	}
+
+	// The configuration reader and writer over a fake file system next to the launcher.
 	class ConfigFile : public ::testing::Test
 	{
 	protected:
 		std::shared_ptr<FFakePlatform> Platform = std::make_shared<FFakePlatform>();
 		FTestBootstrapper Bootstrapper{std::make_shared<FCommandLine>(L""), Platform, nullptr};
 		FLogCapture Capture;
-		FBootstrapperConfig Config;
 		const std::wstring ConfigPath = InSampleFolder(L"Launcher.ini");
 
-		void SetUp() override { Platform->Files[InSampleFolder(L"App.exe")] = L""; }
-
-		bool Read(const std::wstring& Text)
+		// The messages logged at one level, or at all.
+		std::vector<std::wstring> Messages(std::optional<ELogLevel> Level = std::nullopt) const
 		{
-			Platform->Files[ConfigPath] = Text;
-			return Bootstrapper.TryReadConfig(ConfigPath, Config);
-		}
-		size_t CountMessage(const std::wstring& Message) const
-		{
-			return static_cast<size_t>(std::count_if(Capture.Entries().begin(), Capture.Entries().end(),
-				[&](const FLogCapture::FEntry& Entry) { return Entry.Message == Message; }));
+			std::vector<std::wstring> Result;
+			for (const FLogCapture::FEntry& Entry : Capture.Entries())
+			{
+				if (!Level || Entry.Level == *Level)
+				{
+					Result.push_back(Entry.Message);
+				}
+			}
+			return Result;
 		}
 	};
 }
@@ -58,197 +62,174 @@ TEST_F(ConfigFile, ConfigPathReplacesOnlyTheFileNamesLastExtension)
 
 TEST_F(ConfigFile, ParseBoolAcceptsOnlyTheFourWordsInAnyCase)
 {
-	for (const std::wstring Text : {L"true", L"TRUE", L"tRuE", L"1", L"false", L"FALSE", L"fAlSe", L"0"})
+	// 1 and 0: parsed as true and false; -1: refused, and the value left alone.
+	const std::pair<const wchar_t*, int> Cases[] = {{L"true", 1}, {L"TRUE", 1}, {L"tRuE", 1}, {L"1", 1}, {L"false", 0},
+		{L"FALSE", 0}, {L"fAlSe", 0}, {L"0", 0}, {L"", -1}, {L" 1", -1}, {L"1 ", -1}, {L"yes", -1}, {L"2", -1},
+		{L"tru", -1}, {L"truee", -1}, {L"01", -1}};
+	for (const auto& [Text, Expected] : Cases)
 	{
-		const bool bExpected = Text == L"1" || Text.size() == 4;
-		bool bValue = !bExpected;
-		EXPECT_TRUE(TryParseBool(Text, bValue)) << Text;
-		EXPECT_EQ(bValue, bExpected) << Text;
-	}
-	for (const std::wstring Text : {L"", L" 1", L"1 ", L"yes", L"2", L"tru", L"truee", L"01"})
-	{
-		bool bValue = true;
-		EXPECT_FALSE(TryParseBool(Text, bValue)) << Text;
-		EXPECT_TRUE(bValue) << "written by a failed parse: " << Text;
+		bool bValue = Expected != 1;
+		EXPECT_EQ(TryParseBool(Text, bValue), Expected != -1) << Text;
+		EXPECT_EQ(bValue, Expected != 0) << Text;
 	}
 }
 
-TEST_F(ConfigFile, ReadsKeysValuesAndBooleansByTheLetter)
+// Each file starts from a stale record: reading begins from the defaults.
+TEST_F(ConfigFile, ReadsByTheLetterAndValidatesInOrder)
 {
-	Platform->Files[InSampleFolder(L"a=b.exe")] = L"";
-	ASSERT_TRUE(Read(L"WaitForExit=TRUE\nNoOperation=1\nNoOperation= 1\nNoOperation=yes\nNoOperation=\n"
-					 L"waitforexit=0\n WaitForExit=0\n#WaitForExit=0\n=0\n"
-					 L"ApplicationPath=first.exe\nApplicationPath=a=b.exe\nApplicationPath=\nApplicationPath\n"))
-		<< Capture.Dump();
-
-	EXPECT_TRUE(Config.WaitForExit);
-	// Unparsable and empty values leave the last successful one standing.
-	EXPECT_TRUE(Config.NoOperation);
-	// Only the first "=" separates, and the last line that sets a key wins.
-	EXPECT_EQ(Config.ApplicationPath, InSampleFolder(L"a=b.exe"));
-	EXPECT_TRUE(Config.WorkingDirectory.empty());
-
-	EXPECT_EQ(CountMessage(L"Failed to parse the value!"), 2u);
-	// Keys are case-sensitive, untrimmed, and "#" starts no comment.
-	EXPECT_EQ(CountMessage(L"Unrecognized key ignored!"), 4u);
-	EXPECT_EQ(Capture.Count(ELogLevel::Error), 6u) << Capture.Dump();
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Parsing key: '#WaitForExit'."));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Parsing Value: ' 1'."));
-	EXPECT_EQ(CountMessage(L"Parsing Value: ''."), 0u);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Info, ReadCategory, L"Set: 'WaitForExit=true'."));
+	Platform->Files = {{InSampleFolder(L"App.exe"), L""}, {InSampleFolder(L"a=b.exe"), L""}};
+	Platform->Directories = {InSampleFolder(L"Bin"), InSampleFolder(L"Folder.exe")};
+	const std::wstring App = InSampleFolder(L"App.exe");
+	const std::wstring Parse = L"Failed to parse the value!";
+	const std::wstring Unknown = L"Unrecognized key ignored!";
+	const std::wstring Missing = L"Required option missing: 'ApplicationPath'.";
+	struct FCase
+	{
+		std::optional<std::wstring> Text; // none: no file
+		bool bRead;
+		FBootstrapperConfig Expected;
+		std::vector<std::wstring> Errors;
+	};
+	const FCase Cases[] = {
+		{L"ApplicationPath=App.exe\nWorkingDirectory=Bin\nWaitForExit=TRUE\nNoOperation=1\n", true,
+			{App, InSampleFolder(L"Bin"), true, true}, {}},
+		// Unparsable and empty values leave the last good one standing; only the first "=" separates;
+		// keys are case-sensitive and untrimmed, and "#" starts no comment.
+		{L"WaitForExit=1\nNoOperation=1\nNoOperation= 1\nNoOperation=yes\nNoOperation=\nwaitforexit=0\n WaitForExit=0\n"
+		 L"#WaitForExit=0\n=0\nApplicationPath=first.exe\nApplicationPath=a=b.exe\nApplicationPath=\nApplicationPath\n",
+			true, {InSampleFolder(L"a=b.exe"), L"", true, true}, {Parse, Parse, Unknown, Unknown, Unknown, Unknown}},
+		// A byte-order mark is no whitespace: it joins the first key.
+		{L"\uFEFFApplicationPath=App.exe\n", false, {}, {Unknown, Missing}},
+		// Only a line feed ends a line; a lone carriage return stays in the value.
+		{L"ApplicationPath=App\r.exe\nWaitForExit=1\r\n", false, {InSampleFolder(L"App\r.exe"), L"", false, false},
+			{Parse, L"ApplicationPath does not point to an existing file: '" + InSampleFolder(L"App\r.exe") + L"'."}},
+		{std::nullopt, false, {}, {L"Failed to read config file: '" + ConfigPath + L"'."}},
+		// Validation stops at the first failure; a folder of the application's name is no file.
+		{L"WorkingDirectory=Bin\n", false, {L"", InSampleFolder(L"Bin"), false, false}, {Missing}},
+		{L"ApplicationPath=Folder.exe\nWorkingDirectory=None\n", false, {InSampleFolder(L"Folder.exe"), InSampleFolder(L"None")},
+			{L"ApplicationPath does not point to an existing file: '" + InSampleFolder(L"Folder.exe") + L"'."}},
+		{L"ApplicationPath=App.exe\nWorkingDirectory=None\n", false, {App, InSampleFolder(L"None")},
+			{L"WorkingDirectory does not point to an existing directory: '" + InSampleFolder(L"None") + L"'."}},
+		{L"ApplicationPath=App.exe\nWorkingDirectory=App.exe\n", false, {App, App},
+			{L"WorkingDirectory points to a file, not a directory: '" + App + L"'."}},
+		// An empty working directory is not set and not checked.
+		{L"ApplicationPath=App.exe\nWorkingDirectory=\n", true, {App, L""}, {}},
+	};
+	for (const FCase& Case : Cases)
+	{
+		SCOPED_TRACE(testing::Message() << (Case.Text ? *Case.Text : L"<no file>"));
+		Capture.Clear();
+		Platform->Files.erase(ConfigPath);
+		if (Case.Text)
+		{
+			Platform->Files[ConfigPath] = *Case.Text;
+		}
+		FBootstrapperConfig Config{L"stale.exe", L"stale", true, true};
+		EXPECT_EQ(Bootstrapper.TryReadConfig(ConfigPath, Config), Case.bRead);
+		EXPECT_EQ(Fields(Config), Fields(Case.Expected));
+		EXPECT_EQ(Messages(ELogLevel::Error), Case.Errors);
+	}
 }
 
 TEST_F(ConfigFile, LogsEveryLineAndSkipsEmptyOnesQuietly)
 {
-	ASSERT_TRUE(Read(L"\nNoOperation=0\nApplicationPath=App.exe\n"));
-	std::vector<std::wstring> Messages;
-	for (const FLogCapture::FEntry& Entry : Capture.Entries())
-	{
-		Messages.push_back(Entry.Message);
-	}
-	// The trailing line feed ends the last line and adds no empty one.
-	EXPECT_EQ(Messages, (std::vector<std::wstring>{L"Reading config file: '" + ConfigPath + L"'.", L"Parsing line: ''.",
-							L"Parsing line: 'NoOperation=0'.", L"Parsing key: 'NoOperation'.", L"Parsing Value: '0'.",
-							L"Set: 'NoOperation=false'.", L"Parsing line: 'ApplicationPath=App.exe'.",
-							L"Parsing key: 'ApplicationPath'.", L"Parsing Value: 'App.exe'.",
-							L"Set: 'ApplicationPath=" + InSampleFolder(L"App.exe") + L"'.", L"Successfully read config."}));
-}
-
-TEST_F(ConfigFile, ByteOrderMarkAndLoneCarriageReturnAreTextLikeAnyOther)
-{
-	// The reader does not skip a byte-order mark: it becomes part of the first key.
-	EXPECT_FALSE(Read(L"\uFEFFApplicationPath=App.exe\n"));
+	Platform->Files = {{InSampleFolder(L"App.exe"), L""},
+		{ConfigPath, L"\nNoOperation=0\nWaitForExit= 1\n#A=1\nApplicationPath=\nApplicationPath=App.exe\n"}};
+	FBootstrapperConfig Config;
+	ASSERT_TRUE(Bootstrapper.TryReadConfig(ConfigPath, Config));
+	// The trailing line feed ends the last line and adds no empty one; a value is logged only when there is one.
+	EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Reading config file: '" + ConfigPath + L"'.", L"Parsing line: ''.",
+		L"Parsing line: 'NoOperation=0'.", L"Parsing key: 'NoOperation'.", L"Parsing Value: '0'.", L"Set: 'NoOperation=false'.",
+		L"Parsing line: 'WaitForExit= 1'.", L"Parsing key: 'WaitForExit'.", L"Parsing Value: ' 1'.", L"Failed to parse the value!",
+		L"Parsing line: '#A=1'.", L"Parsing key: '#A'.", L"Unrecognized key ignored!", L"Parsing line: 'ApplicationPath='.",
+		L"Parsing key: 'ApplicationPath'.", L"Parsing line: 'ApplicationPath=App.exe'.", L"Parsing key: 'ApplicationPath'.",
+		L"Parsing Value: 'App.exe'.", L"Set: 'ApplicationPath=" + InSampleFolder(L"App.exe") + L"'.", L"Successfully read config."}));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Info, ReadCategory, L"Set: 'NoOperation=false'."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, L"Unrecognized key ignored!"));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, L"Required option missing: 'ApplicationPath'."));
-
-	// Only a line feed ends a line; a carriage return alone stays in the value.
-	EXPECT_FALSE(Read(L"ApplicationPath=App\r.exe\nWaitForExit=1\r\n"));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Parsing Value: 'App\r.exe'."));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, L"Failed to parse the value!"));
 }
 
-TEST_F(ConfigFile, ReadingStartsFromDefaultsAndValidatesInOrder)
-{
-	Config = FBootstrapperConfig{L"stale.exe", L"stale", true, true};
-	EXPECT_FALSE(Bootstrapper.TryReadConfig(ConfigPath, Config));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, L"Failed to read config file: '" + ConfigPath + L"'."));
-	EXPECT_TRUE(Config.ApplicationPath.empty() && Config.WorkingDirectory.empty());
-	EXPECT_FALSE(Config.WaitForExit || Config.NoOperation);
-
-	// Validation stops at the first failure; a folder of the application's name is no file.
-	const std::wstring App = InSampleFolder(L"Game.exe");
-	const std::wstring Work = InSampleFolder(L"Work");
-	const std::wstring BothLines = L"ApplicationPath=Game.exe\nWorkingDirectory=Work\n";
-	const auto ExpectOnlyError = [&](const std::wstring& Text, const std::wstring& Message)
-	{
-		Capture.Clear();
-		EXPECT_FALSE(Read(Text));
-		EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, Message)) << Capture.Dump();
-	};
-	ExpectOnlyError(L"WorkingDirectory=Work\n", L"Required option missing: 'ApplicationPath'.");
-	Platform->Directories.insert(App);
-	ExpectOnlyError(BothLines, L"ApplicationPath does not point to an existing file: '" + App + L"'.");
-	Platform->Files[App] = L"";
-	ExpectOnlyError(BothLines, L"WorkingDirectory does not point to an existing directory: '" + Work + L"'.");
-	Platform->Files[Work] = L"";
-	ExpectOnlyError(BothLines, L"WorkingDirectory points to a file, not a directory: '" + Work + L"'.");
-
-	Platform->Files.erase(Work);
-	Platform->Directories.insert(Work);
-	EXPECT_TRUE(Read(BothLines)) << Capture.Dump();
-	EXPECT_EQ(Config.WorkingDirectory, Work);
-	// An empty working directory is not set and not checked.
-	Platform->Calls.clear();
-	EXPECT_TRUE(Read(L"ApplicationPath=App.exe\nWorkingDirectory=\n")) << Capture.Dump();
-	EXPECT_TRUE(Config.WorkingDirectory.empty());
-	EXPECT_EQ(Platform->CountCalls(L"PathExists"), 0u);
-}
-
-TEST_F(ConfigFile, WritesTheFourKeysInOrderAndReportsAFailedWrite)
-{
-	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{L"Bin\\App.exe", L"Bin", true, false}));
-	const std::wstring Expected = L"ApplicationPath=Bin\\App.exe\nWorkingDirectory=Bin\nWaitForExit=1\nNoOperation=0\n";
-	EXPECT_EQ(Platform->Files[ConfigPath], Expected);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Info, WriteCategory, L"Generated config:\n" + Expected));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Info, WriteCategory, L"Successfully wrote config."));
-
-	// An empty working directory still has its line; paths are not normalised.
-	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{L"./a/../App.exe", L"", false, true}));
-	EXPECT_EQ(Platform->Files[ConfigPath], L"ApplicationPath=./a/../App.exe\nWorkingDirectory=\nWaitForExit=0\nNoOperation=1\n");
-
-	Platform->WriteTextResult = false;
-	EXPECT_FALSE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{L"App.exe", L"", false, false}));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, L"Failed to write the config file."));
-}
-
-TEST_F(ConfigFile, TheWriterRefusesAbsolutePathsAndLineBreaksBeforeWritingAnything)
+TEST_F(ConfigFile, WritesTheFourKeysInOrderOrRefusesBeforeWritingAnything)
 {
 	const std::wstring AbsoluteApp =
 		L"Target application file path must be a relative path to the executable, or the executable base name itself.";
 	const std::wstring AbsoluteWork = L"Working directory must be a relative path.";
 	const std::wstring Break = L"Config values must not contain line breaks: '";
-	// Written as is, a line break would end the value and start a line of its
-	// own, here one that switches the service initialisation off.
-	const std::vector<std::vector<std::wstring>> Cases = {// application, working directory, error
-		{L"\\\\?\\C:\\App.exe", L"", AbsoluteApp}, {L"App.exe", L"C:/Work", AbsoluteWork},
-		{L"App.exe\nNoOperation=1", L"", Break + L"App.exe\nNoOperation=1'."}, {L"App.exe\r", L"", Break + L"App.exe\r'."},
-		{L"App.exe", L"Bin\r\nWaitForExit=1", Break + L"Bin\r\nWaitForExit=1'."}};
-	for (const std::vector<std::wstring>& Case : Cases)
+	const auto Text = [](const std::wstring& App, const std::wstring& Work, const std::wstring& Flags)
+	{ return L"ApplicationPath=" + App + L"\nWorkingDirectory=" + Work + L"\n" + Flags; };
+	const std::wstring Unset = L"WaitForExit=0\nNoOperation=0\n";
+	struct FCase
 	{
-		EXPECT_FALSE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{Case[0], Case[1], false, false}));
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, Case[2])) << Case[2];
-	}
-	EXPECT_EQ(Platform->CountCalls(L"TryWriteFile(text)"), 0u);
-
-	// Relative to the drive, to the drive's current folder or up from here is still relative.
-	for (const std::wstring Path : {L"\\Games\\App.exe", L"C:App.exe", L"..\\App.exe"})
-	{
-		EXPECT_TRUE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{Path, Path, false, false})) << Path;
-	}
-	// A leading slash is relative to the drive on Windows only.
-	EXPECT_EQ(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{L"App.exe", L"/Games", false, false}), OnWindows);
-}
-
-namespace
-{
-	// The reader and writer over the real file system, in a fresh folder that
-	// is not the current directory.
-	class ConfigFileOnDisk : public ::testing::Test
-	{
-	protected:
-		FTempDirectory Directory;
-		FTestBootstrapper Bootstrapper{std::make_shared<FCommandLine>(L""), MakeNativePlatform(), nullptr};
-		FLogCapture Capture;
-		const std::filesystem::path ConfigFile = Directory.Path() / "cfg" / "Launcher.ini";
 		FBootstrapperConfig Config;
+		bool bWritten;
+		std::wstring TextOrError;
 	};
+	const FCase Cases[] = {
+		{{L"Bin\\App.exe", L"Bin", true, false}, true, Text(L"Bin\\App.exe", L"Bin", L"WaitForExit=1\nNoOperation=0\n")},
+		// An empty working directory still has its line; paths are not normalised.
+		{{L"./a/../App.exe", L"", false, true}, true, Text(L"./a/../App.exe", L"", L"WaitForExit=0\nNoOperation=1\n")},
+		// Relative to the drive, to the drive's current folder or up from here is still relative.
+		{{L"\\Games\\App.exe", L"C:Work"}, true, Text(L"\\Games\\App.exe", L"C:Work", Unset)},
+		{{L"C:App.exe", L"..\\Work"}, true, Text(L"C:App.exe", L"..\\Work", Unset)},
+		// A leading slash is relative to the drive on Windows only.
+		{{L"App.exe", L"/Games"}, OnWindows, OnWindows ? Text(L"App.exe", L"/Games", Unset) : AbsoluteWork},
+		{{L"\\\\?\\C:\\App.exe", L""}, false, AbsoluteApp},
+		{{L"App.exe", L"C:/Work"}, false, AbsoluteWork},
+		// Written as is, a line break would end the value and start a line of its
+		// own, here one that switches the service initialisation off.
+		{{L"App.exe\nNoOperation=1", L""}, false, Break + L"App.exe\nNoOperation=1'."},
+		{{L"App.exe\r", L""}, false, Break + L"App.exe\r'."},
+		{{L"App.exe", L"Bin\r\nWaitForExit=1"}, false, Break + L"Bin\r\nWaitForExit=1'."},
+	};
+	for (const FCase& Case : Cases)
+	{
+		SCOPED_TRACE(testing::Message() << Case.Config.ApplicationPath << " | " << Case.Config.WorkingDirectory);
+		Capture.Clear();
+		Platform->Files.clear();
+		EXPECT_EQ(Bootstrapper.TryWriteConfig(ConfigPath, Case.Config), Case.bWritten);
+		if (Case.bWritten)
+		{
+			EXPECT_EQ(Platform->Files[ConfigPath], Case.TextOrError);
+			EXPECT_EQ(Messages(ELogLevel::Info), (std::vector<std::wstring>{L"Creating config file: '" + ConfigPath + L"'.", L"Generated config:\n" + Case.TextOrError,
+				L"Successfully wrote config."}));
+		}
+		else
+		{
+			EXPECT_TRUE(Platform->Files.empty());
+			EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, Case.TextOrError)) << Capture.Dump();
+		}
+	}
+
+	Platform->Failing.insert(L"TryWriteFile(text)");
+	EXPECT_FALSE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{L"App.exe", L""}));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, L"Failed to write the config file."));
 }
 
-// What the writer puts on disk is the exact text, and the reader takes its
-// values from the file's own folder, never from the current directory.
-TEST_F(ConfigFileOnDisk, WrittenFileHasTheExactBytesAndReadsBackNextToItself)
+// On the real file system the writer puts the exact text on disk, and the reader
+// takes its values from the file's own folder, never from the current directory.
+TEST(ConfigFileOnDisk, WrittenFileHasTheExactBytesAndReadsBackNextToItself)
 {
+	FTempDirectory Directory;
+	FTestBootstrapper Bootstrapper{std::make_shared<FCommandLine>(L""), MakeNativePlatform(), nullptr};
+	FLogCapture Capture;
+	const std::filesystem::path Folder = Directory.Path() / "cfg";
+	const std::wstring ConfigFile = ToWide(Folder / "Launcher.ini");
 	// Missing folders on the way are created.
-	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ToWide(ConfigFile), FBootstrapperConfig{L"bin/../App.exe", L"bin", false, true}))
+	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ConfigFile, FBootstrapperConfig{L"bin/../App.exe", L"bin", false, true}))
 		<< Capture.Dump();
 	const std::string End = DiskLineEnd();
-	EXPECT_EQ(ReadFileBytes(ConfigFile),
+	EXPECT_EQ(ReadFileBytes(Folder / "Launcher.ini"),
 		"ApplicationPath=bin/../App.exe" + End + "WorkingDirectory=bin" + End + "WaitForExit=0" + End + "NoOperation=1" + End);
 
-	std::filesystem::create_directories(Directory.Path() / "cfg" / "bin");
-	WriteFileBytes(Directory.Path() / "cfg" / "App.exe", "MZ");
-	ASSERT_NE(std::filesystem::current_path(), Directory.Path() / "cfg");
-	ASSERT_TRUE(Bootstrapper.TryReadConfig(ToWide(ConfigFile), Config)) << Capture.Dump();
-	EXPECT_EQ(Config.ApplicationPath, ToWide(Directory.Path() / "cfg" / "App.exe"));
-	EXPECT_EQ(Config.WorkingDirectory, ToWide(Directory.Path() / "cfg" / "bin"));
-	EXPECT_FALSE(Config.WaitForExit);
-	EXPECT_TRUE(Config.NoOperation);
+	std::filesystem::create_directories(Folder / "bin");
+	WriteFileBytes(Folder / "App.exe", "MZ");
+	ASSERT_NE(std::filesystem::current_path(), Folder);
+	FBootstrapperConfig Config;
+	ASSERT_TRUE(Bootstrapper.TryReadConfig(ConfigFile, Config)) << Capture.Dump();
+	EXPECT_EQ(Fields(Config), Fields({ToWide(Folder / "App.exe"), ToWide(Folder / "bin"), false, true}));
 
 	// CR LF on every system: a file saved on Windows may ship with any build. An absolute value stays.
-	const std::wstring Absolute = ToWide(Directory.Path() / "cfg" / "App.exe");
-	WriteFileBytes(ConfigFile, "ApplicationPath=" + EncodeUtf8Lossless(Absolute) + "\r\nWaitForExit=1\r\n");
-	ASSERT_TRUE(Bootstrapper.TryReadConfig(ToWide(ConfigFile), Config)) << Capture.Dump();
-	EXPECT_EQ(Config.ApplicationPath, Absolute);
-	EXPECT_TRUE(Config.WaitForExit);
+	const std::wstring Absolute = ToWide(Folder / "App.exe");
+	WriteFileBytes(Folder / "Launcher.ini", "ApplicationPath=" + EncodeUtf8Lossless(Absolute) + "\r\nWaitForExit=1\r\n");
+	ASSERT_TRUE(Bootstrapper.TryReadConfig(ConfigFile, Config)) << Capture.Dump();
+	EXPECT_EQ(Fields(Config), Fields({Absolute, L"", true, false}));
 }
