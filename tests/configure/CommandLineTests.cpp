@@ -1,4 +1,3 @@
-#include "bootstrap/ConfigKeys.h"
 #include "configure/CommandLine.h"
 #include "configure/CommandLineOption.h"
 
@@ -117,18 +116,11 @@ TEST(CommandLine, KeysBecomeLongOptionsAndBack)
 	EXPECT_EQ(CommandLine.ToKeyName(L"--NO-OPERATION"), L"NoOperation");
 	// Each word is capitalised wherever it occurs, also inside later words.
 	EXPECT_EQ(CommandLine.ToKeyName(L"--a-ab"), L"AAb");
-	for (const std::wstring& Key : {ApplicationPathKey, WorkingDirectoryKey, WaitForExitKey, NoOperationKey})
-	{
-		EXPECT_EQ(CommandLine.ToKeyName(CommandLine.ToOptionName(Key)), Key);
-	}
 }
 
 TEST(CommandLine, OptionRecordsAskTheShortFormFirst)
 {
 	const FConfigureOptions Options = MakeConfigureOptions(FCommandLine(L""));
-	EXPECT_EQ(Options.WaitForExit.Syntax, L"[-f|--wait-for-exit [<bool>]]");
-	EXPECT_EQ(Options.NoOperation.LongName, L"--no-operation");
-
 	std::wstring Path;
 	EXPECT_TRUE(TryGetOptionPath(FCommandLine(L"--output-path long.exe -o short.exe"), Options.OutputPath, Path));
 	EXPECT_EQ(Path, L"short.exe");
