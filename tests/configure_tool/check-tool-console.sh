@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What only a shell around the real tool shows:
 # - the help on standard output, exit code 0, laid out for 80 columns where the
-#   console width cannot be read (the output is a pipe here);
+#   console width cannot be read (the output is a pipe here), also when the
+#   arguments are too few;
 # - a launcher write that fails half-way (a file-size limit here, a full disk
 #   for a studio) leaves the launcher that was there byte for byte, no partial
 #   file beside it, the system's error before the write's own line, and exit 1.
@@ -14,10 +15,14 @@ trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state"
 problems=()
 
-# shellcheck disable=SC2086 # an empty runner is no word at all
-help=$(cd "$work" && $runner "$tool" --help 2>/dev/null | tr -d '\r')
-[ $? -eq 0 ] || problems+=("help: exit code not 0")
-grep -qxF "  $(basename "$tool") [-h|--help]" <<<"$help" || problems+=("no usage line for --help")
+# Asked for, or given too little, the tool prints the help and configures nothing.
+for args in --help "" -o "-o out/L -a App -h 1"; do
+  # shellcheck disable=SC2086 # an empty runner is no word at all; the arguments are words
+  help=$(cd "$work" && $runner "$tool" $args 2>/dev/null | tr -d '\r')
+  [ $? -eq 0 ] || problems+=("help for '$args': exit code not 0")
+  grep -qxF "  $(basename "$tool") [-h|--help]" <<<"$help" || problems+=("no help for '$args'")
+done
+[ ! -e "$work/out" ] || problems+=("the help configured a launcher")
 # At 80 columns the option descriptions are cut to end in column 79.
 widest=$(sed -n '/^Options:$/,$p' <<<"$help" | awk '{ if (length > n) n = length } END { print n + 0 }')
 [ "$widest" -eq 79 ] || problems+=("the options are $widest columns wide, not 79")

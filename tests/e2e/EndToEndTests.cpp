@@ -14,7 +14,7 @@
 #include <chrono>
 #include <cwctype>
 #include <filesystem>
-#include <sstream>
+#include <regex>
 #include <thread>
 
 #if KVT_TEST_ON_WINDOWS
@@ -25,7 +25,7 @@
 
 namespace
 {
-	using FLines = std::vector<std::wstring>;
+	using FLines = std::vector<std::wstring>; // other names of one file
 	constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
 	const std::wstring Exe = bWindows ? L".exe" : L"";
 
@@ -33,26 +33,12 @@ namespace
 
 	bool Contains(const std::wstring& Text, const std::wstring& Part) { return Text.find(Part) != std::wstring::npos; }
 
-	// The rest of each line of a report that starts with Prefix.
-	FLines Filter(const std::wstring& Report, const std::wstring& Prefix)
-	{
-		FLines Result;
-		std::wistringstream Stream(Report);
-		for (std::wstring Line; std::getline(Stream, Line);)
-		{
-			if (Line.rfind(Prefix, 0) == 0)
-			{
-				Result.push_back(Line.substr(Prefix.size()));
-			}
-		}
-		return Result;
-	}
-
-	// The value of a report's "Key=" line.
+	// The value of a report's "Key=" line (never its first); "?" when it has none.
 	std::wstring Fact(const std::wstring& Report, const std::wstring& Key)
 	{
-		const FLines Values = Filter(Report, Key + L"=");
-		return Values.empty() ? L"?" : Values[0];
+		const size_t At = Report.find(L"\n" + Key + L"=");
+		const size_t Start = At + Key.size() + 2;
+		return At == std::wstring::npos ? L"?" : Report.substr(Start, Report.find(L'\n', Start) - Start);
 	}
 
 	// What differs between the systems: where the User Helper is registered
@@ -126,11 +112,7 @@ namespace
 	// What the telemetry service is sent for a session, path and query.
 	std::string TelemetryTarget(const std::wstring& SessionGuid)
 	{
-		std::string Version = EncodeUtf8Lossless(KVT_VERSION_TAG);
-		for (size_t Plus = Version.find('+'); Plus != std::string::npos; Plus = Version.find('+', Plus))
-		{
-			Version.replace(Plus, 1, "%2B");
-		}
+		const std::string Version = std::regex_replace(EncodeUtf8Lossless(KVT_VERSION_TAG), std::regex("\\+"), "%2B");
 		return "/telemetry/data?SessionID=" + EncodeUtf8Lossless(SessionGuid) +
 			"&AppID=ZorvanOnlineServices.BootStrapper&AppVersion=" + Version + "&AppEnvironment=prod&UploadType=eteventstream";
 	}
@@ -233,23 +215,21 @@ TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 	// The game: no session (the service failed), the startup information, the
 	// overlay, the job or group, the arguments, the folder.
 	const std::wstring Detail = bWindows ? L"-1073741819" : L"139";
-	EXPECT_TRUE(Filter(Run.Target, L"env=KVT_SESSION_GUID=").empty());
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{L"1,SERVICE_INIT_FAILED," + Detail});
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN32="), FLines{L"1"});
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64="), FLines{L"1"});
+	const std::wstring Arguments = L"\narg=-x\narg=two words\narg=quote\"inside\narg=\n";
+	EXPECT_FALSE(Contains(Run.Target, L"KVT_SESSION_GUID")) << Run.Target;
+	EXPECT_EQ(Fact(Run.Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SERVICE_INIT_FAILED," + Detail);
+	EXPECT_EQ(Fact(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN32"), L"1");
+	EXPECT_EQ(Fact(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64"), L"1");
 	EXPECT_TRUE(InSessionGroup(Run.Target));
-	const FLines Arguments = {L"-x", L"two words", L"quote\"inside", L""};
-	FLines Reported = Filter(Run.Target, L"arg=");
-	EXPECT_EQ(FLines(Reported.begin() + (Reported.empty() ? 0 : 1), Reported.end()), Arguments);
-	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Run.Target, L"cwd")), Folder.Path() / "Work")) << ToPath(Fact(Run.Target, L"cwd"));
+	EXPECT_TRUE(Contains(Run.Target, Arguments + L"cwd=")) << Run.Target;
+	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Run.Target, L"cwd")), Folder.Path() / "Work")) << Run.Target;
 
 	// The User Helper: run once, outside the group, with the session and the same arguments.
-	EXPECT_EQ(Filter(Run.HelperRuns, L"run"), FLines{L""});
+	EXPECT_EQ(Run.HelperRuns.rfind(L"run\n"), 0u) << Run.HelperRuns;
 	EXPECT_FALSE(InSessionGroup(Run.HelperRuns));
-	EXPECT_EQ(Filter(Run.HelperRuns, L"env=KVT_SESSION_GUID="), FLines{Run.SessionGuid});
-	EXPECT_TRUE(Filter(Run.HelperRuns, L"env=KVT_SESSION_STARTUPINFO=").empty());
-	Reported = Filter(Run.HelperRuns, L"arg=");
-	EXPECT_EQ(FLines(Reported.begin() + (Reported.empty() ? 0 : 1), Reported.end()), Arguments);
+	EXPECT_EQ(Fact(Run.HelperRuns, L"env=KVT_SESSION_GUID"), Run.SessionGuid);
+	EXPECT_FALSE(Contains(Run.HelperRuns, L"KVT_SESSION_STARTUPINFO"));
+	EXPECT_TRUE(Contains(Run.HelperRuns, Arguments)) << Run.HelperRuns;
 
 	// Telemetry, sent after the game's exit: in order, with their values, as the server received it.
 	const std::string Code = EncodeUtf8Lossless(Detail);
@@ -280,13 +260,13 @@ TEST_F(EndToEnd, WithoutAUsableHelperOrGame)
 	SetVariable(L"KVT_REPORT_EXIT_CODE", L"7");
 	FLaunch Run = Launch();
 	EXPECT_EQ(Run.ExitCode, 0u);
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13"});
+	EXPECT_EQ(Fact(Run.Target, L"env=KVT_SESSION_STARTUPINFO"), bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13");
 	ASSERT_EQ(Run.Events.size(), 2u);
 	ExpectMembers(Run.Events[1], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")"});
 
 	WriteConfig(L"NoOperation=1\n");
 	Run = Launch();
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{L"1,NO_OPERATION,"});
+	EXPECT_EQ(Fact(Run.Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
 	EXPECT_EQ(Run.Events.size(), 2u);
 
 	// A game that cannot start ends the run, without uploads. (A new file: the copy kept the program's permissions.)
