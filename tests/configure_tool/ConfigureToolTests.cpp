@@ -94,13 +94,9 @@ TEST_F(ConfigureTool, WritesALauncherThatStartsTheApplicationAndItsConfiguration
 	// Waited for, the application's exit code is the launcher's, all of it
 	// where the system keeps 32 bits.
 	CopyInto(KVT_TEST_REPORT_HELPER, Program(L"out/sub/App"));
-	const uint32_t ApplicationExitCode = bWindows ? 300 : 7;
 	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_REPORT_FILE", Directory.Wide(L"report.txt")));
-	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_REPORT_EXIT_CODE", std::to_wstring(ApplicationExitCode)));
-	EXPECT_EQ(RunTool(L"alpha beta", L"", Directory.Wide(Output)), ApplicationExitCode);
-	Platform->DeleteEnvironmentVariable(L"KVT_REPORT_FILE");
-	Platform->DeleteEnvironmentVariable(L"KVT_REPORT_EXIT_CODE");
-	EXPECT_NE(Read(L"report.txt").find("arg=alpha\narg=beta\n"), std::string::npos) << Read(L"report.txt");
+	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_REPORT_EXIT_CODE", bWindows ? L"300" : L"7"));
+	EXPECT_EQ(RunTool(L"", L"", Directory.Wide(Output)), bWindows ? 300u : 7u);
 }
 
 // Each failure exits 1, names its reason in the log and leaves no

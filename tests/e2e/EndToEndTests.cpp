@@ -117,16 +117,6 @@ namespace
 			"&AppID=ZorvanOnlineServices.BootStrapper&AppVersion=" + Version + "&AppEnvironment=prod&UploadType=eteventstream";
 	}
 
-	struct FLaunch
-	{
-		uint32_t ExitCode = 0xDEADBEEF;
-		std::wstring Log;
-		std::wstring Target;                   // the game's report; empty when it never ran
-		std::wstring HelperRuns;               // the User Helper's reports, one block per run
-		std::wstring SessionGuid;              // from the log
-		std::vector<FRecordedRequest> Events;  // telemetry of that session
-	};
-
 	class EndToEnd : public ::testing::Test
 	{
 	protected:
@@ -136,6 +126,12 @@ namespace
 		std::wstring Game = Folder.Wide(L"Game" + Exe);
 		std::wstring UserHelper = Folder.Wide(L"Service" + Exe + L"-dir/UserHelper" + Exe);
 		FLoopbackServer Server;
+		// What the last run left: its exit code, its log, the reports (empty
+		// when the program never ran; the User Helper's, one block per run), the
+		// session from the log and the telemetry of that session.
+		uint32_t ExitCode = 0;
+		std::wstring Log, Target, HelperRuns, SessionGuid;
+		std::vector<FRecordedRequest> Events;
 
 		void SetUp() override
 		{
@@ -168,28 +164,23 @@ namespace
 
 		// Without WaitForExit the launcher may end before the game has written
 		// its report: wait for the report when the game is expected to run.
-		FLaunch Launch(const std::wstring& Arguments = L"--play \"two words\"", bool bGameExpected = true)
+		void Launch(const std::wstring& Arguments = L"--play \"two words\"", bool bGameExpected = true)
 		{
-			FLaunch Result;
 			const std::filesystem::path TargetReport = ToPath(Folder.Wide(L"target-report.txt"));
 			std::filesystem::remove(TargetReport);
 			std::filesystem::remove(ToPath(Folder.Wide(L"helper-report.txt")));
-			EXPECT_TRUE(Platform->TryRunExecutable(Launcher, Arguments, std::nullopt, false, true, &Result.ExitCode));
+			EXPECT_TRUE(Platform->TryRunExecutable(Launcher, Arguments, std::nullopt, false, true, &ExitCode));
 			const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
 			while (bGameExpected && !std::filesystem::exists(TargetReport) && std::chrono::steady_clock::now() < Deadline)
 			{
 				std::this_thread::sleep_for(std::chrono::milliseconds(20));
 			}
-			Result.Log = ReadText(Folder.Wide(L"state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"));
-			Result.Target = ReadText(Folder.Wide(L"target-report.txt"));
-			Result.HelperRuns = ReadText(Folder.Wide(L"helper-report.txt"));
-			const size_t At = Result.Log.find(L"Generated Session GUID: '");
-			if (At != std::wstring::npos)
-			{
-				Result.SessionGuid = Result.Log.substr(At + 25, 36);
-				Result.Events = Server.RequestsTo(TelemetryTarget(Result.SessionGuid));
-			}
-			return Result;
+			Log = ReadText(Folder.Wide(L"state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"));
+			Target = ReadText(Folder.Wide(L"target-report.txt"));
+			HelperRuns = ReadText(Folder.Wide(L"helper-report.txt"));
+			const size_t At = Log.find(L"Generated Session GUID: '");
+			SessionGuid = At == std::wstring::npos ? L"" : Log.substr(At + 25, 36);
+			Events = Server.RequestsTo(TelemetryTarget(SessionGuid));
 		}
 	};
 }
@@ -205,41 +196,41 @@ TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 	SetVariable(L"KVT_E2E_HELPER_EXIT", bWindows ? L"0xC0000005" : L"SIGSEGV");
 	// The full 32 bits where the system has them.
 	SetVariable(L"KVT_REPORT_EXIT_CODE", bWindows ? L"0xC0000409" : L"7");
-	const FLaunch Run = Launch(L"-x \"two words\" \"quote\\\"inside\" \"\"");
-	EXPECT_EQ(Run.ExitCode, bWindows ? 0xC0000409u : 7u);
-	ASSERT_EQ(Run.SessionGuid.size(), 36u);
-	EXPECT_TRUE(Contains(Run.Log, L"] [Error] [FGenericBootstrapper::Bootstrap] Target application failed with exit code: " +
+	Launch(L"-x \"two words\" \"quote\\\"inside\" \"\"");
+	EXPECT_EQ(ExitCode, bWindows ? 0xC0000409u : 7u);
+	ASSERT_EQ(SessionGuid.size(), 36u);
+	EXPECT_TRUE(Contains(Log, L"] [Error] [FGenericBootstrapper::Bootstrap] Target application failed with exit code: " +
 		std::wstring(bWindows ? L"C0000409h." : L"7h.")));
-	EXPECT_TRUE(Contains(Run.Log, bWindows ? L"User Helper application exited with C0000005h." : L"User Helper application exited with 8Bh."));
+	EXPECT_TRUE(Contains(Log, bWindows ? L"User Helper application exited with C0000005h." : L"User Helper application exited with 8Bh."));
 
 	// The game: no session (the service failed), the startup information, the
 	// overlay, the job or group, the arguments, the folder.
 	const std::wstring Detail = bWindows ? L"-1073741819" : L"139";
 	const std::wstring Arguments = L"\narg=-x\narg=two words\narg=quote\"inside\narg=\n";
-	EXPECT_FALSE(Contains(Run.Target, L"KVT_SESSION_GUID")) << Run.Target;
-	EXPECT_EQ(Fact(Run.Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SERVICE_INIT_FAILED," + Detail);
-	EXPECT_EQ(Fact(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN32"), L"1");
-	EXPECT_EQ(Fact(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64"), L"1");
-	EXPECT_TRUE(InSessionGroup(Run.Target));
-	EXPECT_TRUE(Contains(Run.Target, Arguments + L"cwd=")) << Run.Target;
-	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Run.Target, L"cwd")), Folder.Path() / "Work")) << Run.Target;
+	EXPECT_FALSE(Contains(Target, L"KVT_SESSION_GUID")) << Target;
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SERVICE_INIT_FAILED," + Detail);
+	EXPECT_EQ(Fact(Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN32"), L"1");
+	EXPECT_EQ(Fact(Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64"), L"1");
+	EXPECT_TRUE(InSessionGroup(Target));
+	EXPECT_TRUE(Contains(Target, Arguments + L"cwd=")) << Target;
+	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Target, L"cwd")), Folder.Path() / "Work")) << Target;
 
 	// The User Helper: run once, outside the group, with the session and the same arguments.
-	EXPECT_EQ(Run.HelperRuns.rfind(L"run\n"), 0u) << Run.HelperRuns;
-	EXPECT_FALSE(InSessionGroup(Run.HelperRuns));
-	EXPECT_EQ(Fact(Run.HelperRuns, L"env=KVT_SESSION_GUID"), Run.SessionGuid);
-	EXPECT_FALSE(Contains(Run.HelperRuns, L"KVT_SESSION_STARTUPINFO"));
-	EXPECT_TRUE(Contains(Run.HelperRuns, Arguments)) << Run.HelperRuns;
+	EXPECT_EQ(HelperRuns.rfind(L"run\n"), 0u) << HelperRuns;
+	EXPECT_FALSE(InSessionGroup(HelperRuns));
+	EXPECT_EQ(Fact(HelperRuns, L"env=KVT_SESSION_GUID"), SessionGuid);
+	EXPECT_FALSE(Contains(HelperRuns, L"KVT_SESSION_STARTUPINFO"));
+	EXPECT_TRUE(Contains(HelperRuns, Arguments)) << HelperRuns;
 
 	// Telemetry, sent after the game's exit: in order, with their values, as the server received it.
 	const std::string Code = EncodeUtf8Lossless(Detail);
-	ASSERT_EQ(Run.Events.size(), 3u);
-	ExpectMembers(Run.Events[0], {R"("EventName":"KVTBootstrap.Start")"});
-	ExpectMembers(Run.Events[1], {R"("EventName":"KVTBootstrap.UserHelper.Exit")", R"("ExitCode":)" + Code,
+	ASSERT_EQ(Events.size(), 3u);
+	ExpectMembers(Events[0], {R"("EventName":"KVTBootstrap.Start")"});
+	ExpectMembers(Events[1], {R"("EventName":"KVTBootstrap.UserHelper.Exit")", R"("ExitCode":)" + Code,
 		bWindows ? R"("ExitCodeHexString":"C0000005h")" : R"("ExitCodeHexString":"0000008Bh")"});
-	ExpectMembers(Run.Events[2], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")", R"("RestartCount":0)",
+	ExpectMembers(Events[2], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")", R"("RestartCount":0)",
 		R"("FinalExitCode":)" + Code});
-	for (const FRecordedRequest& Event : Run.Events)
+	for (const FRecordedRequest& Event : Events)
 	{
 		EXPECT_EQ(Event.Method, "POST");
 		EXPECT_LT(Event.HeaderIndex("Content-Type"), Event.HeaderIndex("User-Agent"));
@@ -258,27 +249,27 @@ TEST_F(EndToEnd, WithoutAUsableHelperOrGame)
 	WriteFileBytes(ToPath(Broken), "this is not a program\n");
 	RegisterUserHelper(Folder.Wide(), Broken);
 	SetVariable(L"KVT_REPORT_EXIT_CODE", L"7");
-	FLaunch Run = Launch();
-	EXPECT_EQ(Run.ExitCode, 0u);
-	EXPECT_EQ(Fact(Run.Target, L"env=KVT_SESSION_STARTUPINFO"), bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13");
-	ASSERT_EQ(Run.Events.size(), 2u);
-	ExpectMembers(Run.Events[1], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")"});
+	Launch();
+	EXPECT_EQ(ExitCode, 0u);
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13");
+	ASSERT_EQ(Events.size(), 2u);
+	ExpectMembers(Events[1], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")"});
 
 	WriteConfig(L"NoOperation=1\n");
-	Run = Launch();
-	EXPECT_EQ(Fact(Run.Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
-	EXPECT_EQ(Run.Events.size(), 2u);
+	Launch();
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
+	EXPECT_EQ(Events.size(), 2u);
 
 	// A game that cannot start ends the run, without uploads. (A new file: the copy kept the program's permissions.)
 	std::filesystem::remove(ToPath(Game));
 	WriteFileBytes(ToPath(Game), "this is not a program\n");
-	Run = Launch(L"", false);
-	EXPECT_EQ(Run.ExitCode, 1u);
-	EXPECT_TRUE(Contains(Run.Log, L"Failed to run the target application."));
+	Launch(L"", false);
+	EXPECT_EQ(ExitCode, 1u);
+	EXPECT_TRUE(Contains(Log, L"Failed to run the target application."));
 	// Each run's log holds only that run's lines.
-	EXPECT_FALSE(Contains(Run.Log, L"Completed successfully."));
-	EXPECT_EQ(Run.SessionGuid.size(), 36u);
-	EXPECT_TRUE(Run.Events.empty());
+	EXPECT_FALSE(Contains(Log, L"Completed successfully."));
+	EXPECT_EQ(SessionGuid.size(), 36u);
+	EXPECT_TRUE(Events.empty());
 }
 
 TEST_F(EndToEnd, TheLauncherRefusesToStartItselfUnderAnyName)
@@ -288,10 +279,10 @@ TEST_F(EndToEnd, TheLauncherRefusesToStartItselfUnderAnyName)
 	for (const std::wstring& Name : Names)
 	{
 		ASSERT_TRUE(Platform->TryWriteFile(Folder.Wide(L"Launcher.ini"), L"ApplicationPath=" + Name + L"\n", false, false));
-		const FLaunch Run = Launch(L"", false);
-		EXPECT_EQ(Run.ExitCode, 1u) << ToPath(Name);
-		EXPECT_TRUE(Contains(Run.Log, L"Target application to run cannot be the Bootstrapper executable itself!")) << ToPath(Name);
-		EXPECT_TRUE(Run.SessionGuid.empty());
-		EXPECT_TRUE(Run.Target.empty());
+		Launch(L"", false);
+		EXPECT_EQ(ExitCode, 1u) << ToPath(Name);
+		EXPECT_TRUE(Contains(Log, L"Target application to run cannot be the Bootstrapper executable itself!")) << ToPath(Name);
+		EXPECT_TRUE(SessionGuid.empty());
+		EXPECT_TRUE(Target.empty());
 	}
 }
