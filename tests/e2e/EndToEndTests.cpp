@@ -255,7 +255,8 @@ TEST_F(EndToEnd, WithoutAUsableHelperOrGame)
 	ASSERT_EQ(Events.size(), 2u);
 	ExpectMembers(Events[1], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")"});
 
-	WriteConfig(L"NoOperation=1\n");
+	// Waited for, so that the game is gone before its file is replaced below.
+	WriteConfig(L"NoOperation=1\nWaitForExit=1\n");
 	Launch();
 	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
 	EXPECT_EQ(Events.size(), 2u);
@@ -267,7 +268,7 @@ TEST_F(EndToEnd, WithoutAUsableHelperOrGame)
 	EXPECT_EQ(ExitCode, 1u);
 	EXPECT_TRUE(Contains(Log, L"Failed to run the target application."));
 	// Each run's log holds only that run's lines.
-	EXPECT_FALSE(Contains(Log, L"Completed successfully."));
+	EXPECT_FALSE(Contains(Log, L"Target application failed with exit code"));
 	EXPECT_EQ(SessionGuid.size(), 36u);
 	EXPECT_TRUE(Events.empty());
 }
