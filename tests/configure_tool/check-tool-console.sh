@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# What only a shell around the real tool shows (which arguments do what, the
-# gtest cases show):
+# What only a shell around the real tool shows:
 # - the help on standard output, exit code 0, laid out for 80 columns where the
-#   console width cannot be read (the output is a pipe here);
+#   console width cannot be read (the output is a pipe here), also when the
+#   arguments are too few;
 # - a launcher write that fails half-way (a file-size limit here, a full disk
 #   for a studio) leaves the launcher that was there byte for byte, no partial
 #   file beside it, the system's error before the write's own line, and exit 1.
@@ -10,27 +10,26 @@
 set -uo pipefail
 tool=$1
 runner=${2:-}
-program=$(basename "$tool")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state"
 problems=()
-has() { grep -qxF "$2" <<<"$1" || problems+=("no line '$2'"); }
 
-# shellcheck disable=SC2086 # an empty runner is no word at all
-help=$(cd "$work" && $runner "$tool" --help 2>/dev/null | tr -d '\r')
-[ $? -eq 0 ] || problems+=("help: exit code not 0")
-for line in "This tool performs the following actions:" "Usage:" "  $program (-o|--output-path <path>)" \
-  "  $program [-h|--help]" "Options:"; do
-  has "$help" "$line"
+# Asked for, or given too little, the tool prints the help and configures nothing.
+for args in --help "" -o "-o out/L -a App -h 1"; do
+  # shellcheck disable=SC2086 # an empty runner is no word at all; the arguments are words
+  help=$(cd "$work" && $runner "$tool" $args 2>/dev/null | tr -d '\r')
+  [ $? -eq 0 ] || problems+=("help for '$args': exit code not 0")
+  grep -qxF "  $(basename "$tool") [-h|--help]" <<<"$help" || problems+=("no help for '$args'")
 done
+[ ! -e "$work/out" ] || problems+=("the help configured a launcher")
 # At 80 columns the option descriptions are cut to end in column 79.
 widest=$(sed -n '/^Options:$/,$p' <<<"$help" | awk '{ if (length > n) n = length } END { print n + 0 }')
 [ "$widest" -eq 79 ] || problems+=("the options are $widest columns wide, not 79")
 
 mkdir -p "$work/game"
 output=Launcher$([ "${tool%.exe}" != "$tool" ] && echo .exe)
-for _ in $(seq 100); do echo "the launcher that was here"; done >"$work/game/$output"
+seq 1000 >"$work/game/$output"
 cp "$work/game/$output" "$work/expected"
 # 32 KiB: the tool's log fits, the launcher it carries does not. SIGXFSZ is
 # ignored, so the write fails with an error instead of killing the tool.
@@ -43,7 +42,8 @@ system_line=$(grep -n -m1 "^Failed to write the new file: " <<<"$console" | cut 
 write_line=$(grep -n -m1 -xF "Failed with: Bad=1, Fail=1, FileName:'$output'" <<<"$console" | cut -d: -f1)
 [ -n "$system_line" ] && [ -n "$write_line" ] && [ "$system_line" -lt "$write_line" ] ||
   problems+=("no system error line before the write's own (naming the target, never the new file)")
-has "$console" "Failed to extract the Bootstrapper executable into the destination path: '$output'."
+grep -qxF "Failed to extract the Bootstrapper executable into the destination path: '$output'." <<<"$console" ||
+  problems+=("no line naming the failed extraction")
 
 if [ "${#problems[@]}" -gt 0 ]; then
   printf 'FAIL: %s\n' "${problems[@]}"

@@ -9,15 +9,12 @@
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cwctype>
 #include <filesystem>
-#include <sstream>
+#include <regex>
 #include <thread>
 
 #if KVT_TEST_ON_WINDOWS
@@ -28,66 +25,38 @@
 
 namespace
 {
-	using FLines = std::vector<std::wstring>;
+	using FLines = std::vector<std::wstring>; // other names of one file
 	constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
 	const std::wstring Exe = bWindows ? L".exe" : L"";
 
-	FLines ReadLines(const std::wstring& Path)
-	{
-		FLines Lines;
-		std::wistringstream Stream(DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))));
-		for (std::wstring Line; std::getline(Stream, Line);)
-		{
-			Lines.push_back(Line.substr(0, Line.find_last_not_of(L'\r') + 1));
-		}
-		return Lines;
-	}
+	std::wstring ReadText(const std::wstring& Path) { return DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))); }
 
-	// The rest of each line that starts with Prefix.
-	FLines Filter(const FLines& Lines, const std::wstring& Prefix)
-	{
-		FLines Result;
-		for (const std::wstring& Line : Lines)
-		{
-			if (Line.rfind(Prefix, 0) == 0)
-			{
-				Result.push_back(Line.substr(Prefix.size()));
-			}
-		}
-		return Result;
-	}
+	bool Contains(const std::wstring& Text, const std::wstring& Part) { return Text.find(Part) != std::wstring::npos; }
 
-	// The value of a report's "Key=" line.
-	std::wstring Fact(const FLines& Report, const std::wstring& Key)
+	// The value of a report's "Key=" line (never its first); "?" when it has none.
+	std::wstring Fact(const std::wstring& Report, const std::wstring& Key)
 	{
-		const auto Line = std::find_if(Report.begin(), Report.end(), [&](const std::wstring& Line) { return Line.rfind(Key + L"=", 0) == 0; });
-		return Line == Report.end() ? L"?" : Line->substr(Key.size() + 1);
+		const size_t At = Report.find(L"\n" + Key + L"=");
+		const size_t Start = At + Key.size() + 2;
+		return At == std::wstring::npos ? L"?" : Report.substr(Start, Report.find(L'\n', Start) - Start);
 	}
 
 	// What differs between the systems: where the User Helper is registered
 	// (the current user's registry; a store of one file per value below the
 	// configuration folder, which the test points into its own folder), other
-	// names of one file, and how a child's report shows the launcher's session
-	// group (the job; the launcher's new process group) or a breakaway from it.
+	// names of one file, and whether a child's report shows it in the
+	// launcher's session group (the job; the launcher's new process group,
+	// neither the test's nor the child's own).
 #if KVT_TEST_ON_WINDOWS
 	const wchar_t* const UserHelperKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
 
 	void RegisterUserHelper(const std::wstring&, const std::wstring& Path)
 	{
-		HKEY RawKey = nullptr;
-		ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, UserHelperKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &RawKey, nullptr), ERROR_SUCCESS);
-		const FScopedRegistryKey Key(RawKey);
-		const auto Bytes = reinterpret_cast<const BYTE*>(Path.c_str());
-		ASSERT_EQ(::RegSetValueExW(Key.Get(), L"Path", 0, REG_SZ, Bytes, static_cast<DWORD>((Path.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
+		const auto Size = static_cast<DWORD>((Path.size() + 1) * sizeof(wchar_t));
+		ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, UserHelperKey, L"Path", REG_SZ, Path.c_str(), Size), ERROR_SUCCESS);
 	}
 
-	void UnregisterUserHelper()
-	{
-		for (const REGSAM View : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-		{
-			::RegDeleteKeyExW(HKEY_CURRENT_USER, UserHelperKey, View, 0);
-		}
-	}
+	void UnregisterUserHelper() { ::RegDeleteKeyW(HKEY_CURRENT_USER, UserHelperKey); }
 
 	// Another letter case, and the 8.3 name where the file system keeps one.
 	FLines MakeOtherNamesOf(const std::wstring& Path)
@@ -103,8 +72,7 @@ namespace
 		return Names;
 	}
 
-	bool InSessionGroup(const FLines& Report) { return Fact(Report, L"injob") == L"1"; }
-	bool OutsideSessionGroup(const FLines& Report) { return Fact(Report, L"injob") == L"0"; }
+	bool InSessionGroup(const std::wstring& Report) { return Fact(Report, L"injob") == L"1"; }
 #else
 	void RegisterUserHelper(const std::wstring& ScratchFolder, const std::wstring& Path)
 	{
@@ -119,70 +87,35 @@ namespace
 
 	FLines MakeOtherNamesOf(const std::wstring& Path)
 	{
-		const std::filesystem::path Hard = ToPath(Path + L"-hard-link");
-		const std::filesystem::path Symbolic = ToPath(Path + L"-symbolic-link");
-		std::filesystem::create_hard_link(ToPath(Path), Hard);
-		std::filesystem::create_symlink(ToPath(Path), Symbolic);
-		return {ToWide(Hard), ToWide(Symbolic)};
+		std::filesystem::create_hard_link(ToPath(Path), ToPath(Path + L"-hard-link"));
+		std::filesystem::create_symlink(ToPath(Path), ToPath(Path + L"-symbolic-link"));
+		return {Path + L"-hard-link", Path + L"-symbolic-link"};
 	}
 
-	// The launcher, started by this test inside the test's group, made a group
-	// of its own: the child is in a group that is neither the test's nor its own.
-	bool InSessionGroup(const FLines& Report)
+	bool InSessionGroup(const std::wstring& Report)
 	{
 		const std::wstring Group = Fact(Report, L"pgid");
 		return Group != L"?" && Group != std::to_wstring(::getpgrp()) && Group != Fact(Report, L"pid");
 	}
-
-	// Breakaway: a session (and so a group) of its own.
-	bool OutsideSessionGroup(const FLines& Report)
-	{
-		return Fact(Report, L"sid") == Fact(Report, L"pid") && Fact(Report, L"pgid") == Fact(Report, L"pid");
-	}
 #endif
 
-	bool Contains(const FLines& Lines, const std::wstring& Text)
+	// Each member as the body's compact JSON spells it: a string keeps its
+	// quotes, so text where a number belongs shows.
+	void ExpectMembers(const FRecordedRequest& Event, std::initializer_list<std::string> Members)
 	{
-		return std::any_of(Lines.begin(), Lines.end(), [&](const std::wstring& Line) { return Line.find(Text) != std::wstring::npos; });
-	}
-
-	// A member of an event's JSON body as JSON text: a string keeps its quotes,
-	// so text where a number belongs shows.
-	std::string Field(const FRecordedRequest& Event, const char* Name)
-	{
-		rapidjson::Document Json;
-		Json.Parse(Event.Body.c_str());
-		if (!Json.IsObject() || !Json.HasMember(Name))
+		for (const std::string& Member : Members)
 		{
-			return "<none>";
+			EXPECT_NE(Event.Body.find(Member), std::string::npos) << Member << " in " << Event.Body;
 		}
-		rapidjson::StringBuffer Buffer;
-		rapidjson::Writer<rapidjson::StringBuffer> Writer(Buffer);
-		Json[Name].Accept(Writer);
-		return Buffer.GetString();
 	}
 
 	// What the telemetry service is sent for a session, path and query.
 	std::string TelemetryTarget(const std::wstring& SessionGuid)
 	{
-		std::string Version = EncodeUtf8Lossless(KVT_VERSION_TAG);
-		for (size_t Plus = Version.find('+'); Plus != std::string::npos; Plus = Version.find('+', Plus))
-		{
-			Version.replace(Plus, 1, "%2B");
-		}
+		const std::string Version = std::regex_replace(EncodeUtf8Lossless(KVT_VERSION_TAG), std::regex("\\+"), "%2B");
 		return "/telemetry/data?SessionID=" + EncodeUtf8Lossless(SessionGuid) +
 			"&AppID=ZorvanOnlineServices.BootStrapper&AppVersion=" + Version + "&AppEnvironment=prod&UploadType=eteventstream";
 	}
-
-	struct FLaunch
-	{
-		uint32_t ExitCode = 0xDEADBEEF;
-		FLines Log;
-		FLines Target;                         // the game's report; empty when it never ran
-		FLines HelperRuns;                     // the User Helper's reports, one block per run
-		std::wstring SessionGuid;              // from the log
-		std::vector<FRecordedRequest> Events;  // telemetry of that session
-	};
 
 	class EndToEnd : public ::testing::Test
 	{
@@ -193,6 +126,12 @@ namespace
 		std::wstring Game = Folder.Wide(L"Game" + Exe);
 		std::wstring UserHelper = Folder.Wide(L"Service" + Exe + L"-dir/UserHelper" + Exe);
 		FLoopbackServer Server;
+		// What the last run left: its exit code, its log, the reports (empty
+		// when the program never ran; the User Helper's, one block per run), the
+		// session from the log and the telemetry of that session.
+		uint32_t ExitCode = 0;
+		std::wstring Log, Target, HelperRuns, SessionGuid;
+		std::vector<FRecordedRequest> Events;
 
 		void SetUp() override
 		{
@@ -201,7 +140,6 @@ namespace
 			std::filesystem::copy_file(ToPath(KVT_E2E_LAUNCHER), ToPath(Launcher));
 			std::filesystem::copy_file(ToPath(KVT_E2E_TARGET), ToPath(Game));
 			std::filesystem::copy_file(ToPath(KVT_E2E_USERHELPER), ToPath(UserHelper));
-			UnregisterUserHelper();
 			RegisterUserHelper(Folder.Wide(), UserHelper);
 			SetVariable(KVT_TEST_LOG_ROOT_VARIABLE, Folder.Wide(L"state"));
 			SetVariable(L"KVT_REPORT_FILE", Folder.Wide(L"target-report.txt"));
@@ -226,71 +164,73 @@ namespace
 
 		// Without WaitForExit the launcher may end before the game has written
 		// its report: wait for the report when the game is expected to run.
-		FLaunch Launch(const std::wstring& Arguments = L"--play \"two words\"", bool bGameExpected = true)
+		void Launch(const std::wstring& Arguments = L"--play \"two words\"", bool bGameExpected = true)
 		{
-			FLaunch Result;
 			const std::filesystem::path TargetReport = ToPath(Folder.Wide(L"target-report.txt"));
 			std::filesystem::remove(TargetReport);
 			std::filesystem::remove(ToPath(Folder.Wide(L"helper-report.txt")));
-			EXPECT_TRUE(Platform->TryRunExecutable(Launcher, Arguments, std::nullopt, false, true, &Result.ExitCode));
+			EXPECT_TRUE(Platform->TryRunExecutable(Launcher, Arguments, std::nullopt, false, true, &ExitCode));
 			const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
 			while (bGameExpected && !std::filesystem::exists(TargetReport) && std::chrono::steady_clock::now() < Deadline)
 			{
 				std::this_thread::sleep_for(std::chrono::milliseconds(20));
 			}
-			Result.Log = ReadLines(Folder.Wide(L"state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"));
-			Result.Target = ReadLines(Folder.Wide(L"target-report.txt"));
-			Result.HelperRuns = ReadLines(Folder.Wide(L"helper-report.txt"));
-			for (const std::wstring& Line : Result.Log)
-			{
-				const size_t At = Line.find(L"Generated Session GUID: '");
-				if (At != std::wstring::npos)
-				{
-					Result.SessionGuid = Line.substr(At + 25, 36);
-					Result.Events = Server.RequestsTo(TelemetryTarget(Result.SessionGuid));
-				}
-			}
-			return Result;
+			Log = ReadText(Folder.Wide(L"state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"));
+			Target = ReadText(Folder.Wide(L"target-report.txt"));
+			HelperRuns = ReadText(Folder.Wide(L"helper-report.txt"));
+			const size_t At = Log.find(L"Generated Session GUID: '");
+			SessionGuid = At == std::wstring::npos ? L"" : Log.substr(At + 25, 36);
+			Events = Server.RequestsTo(TelemetryTarget(SessionGuid));
 		}
 	};
 }
 
-TEST_F(EndToEnd, TheGameRunsWithItsSessionArgumentsAndFolderAndTheRunIsReported)
+// One run shows what the game and the User Helper get from a real start, and
+// what the server receives: here the User Helper dies by a crash, which must
+// not keep the game from starting.
+TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 {
 	// Read next to the configuration, not from the launcher's current folder.
 	std::filesystem::create_directories(Folder.Path() / "Work");
-	WriteConfig(L"WorkingDirectory=Work\n");
-	const FLaunch Run = Launch(L"-x \"two words\" \"quote\\\"inside\" \"\"");
-	EXPECT_EQ(Run.ExitCode, 0u);
-	ASSERT_EQ(Run.SessionGuid.size(), 36u);
+	WriteConfig(L"WorkingDirectory=Work\nWaitForExit=1\n");
+	SetVariable(L"KVT_E2E_HELPER_EXIT", bWindows ? L"0xC0000005" : L"SIGSEGV");
+	// The full 32 bits where the system has them.
+	SetVariable(L"KVT_REPORT_EXIT_CODE", bWindows ? L"0xC0000409" : L"7");
+	Launch(L"-x \"two words\" \"quote\\\"inside\" \"\"");
+	EXPECT_EQ(ExitCode, bWindows ? 0xC0000409u : 7u);
+	ASSERT_EQ(SessionGuid.size(), 36u);
+	EXPECT_TRUE(Contains(Log, L"] [Error] [FGenericBootstrapper::Bootstrap] Target application failed with exit code: " +
+		std::wstring(bWindows ? L"C0000409h." : L"7h.")));
+	EXPECT_TRUE(Contains(Log, bWindows ? L"User Helper application exited with C0000005h." : L"User Helper application exited with 8Bh."));
 
-	// The game: its session, the startup information, the overlay, the job or group, the arguments, the folder.
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_GUID="), FLines{Run.SessionGuid});
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{L"1,SUCCESS,"});
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN32="), FLines{L"1"});
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64="), FLines{L"1"});
-	EXPECT_TRUE(InSessionGroup(Run.Target));
-	const FLines Arguments = {L"-x", L"two words", L"quote\"inside", L""};
-	FLines Reported = Filter(Run.Target, L"arg=");
-	EXPECT_EQ(FLines(Reported.begin() + (Reported.empty() ? 0 : 1), Reported.end()), Arguments);
-	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Run.Target, L"cwd")), Folder.Path() / "Work")) << ToPath(Fact(Run.Target, L"cwd"));
+	// The game: no session (the service failed), the startup information, the
+	// overlay, the job or group, the arguments, the folder.
+	const std::wstring Detail = bWindows ? L"-1073741819" : L"139";
+	const std::wstring Arguments = L"\narg=-x\narg=two words\narg=quote\"inside\narg=\n";
+	EXPECT_FALSE(Contains(Target, L"KVT_SESSION_GUID")) << Target;
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SERVICE_INIT_FAILED," + Detail);
+	EXPECT_EQ(Fact(Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN32"), L"1");
+	EXPECT_EQ(Fact(Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64"), L"1");
+	EXPECT_TRUE(InSessionGroup(Target));
+	EXPECT_TRUE(Contains(Target, Arguments + L"cwd=")) << Target;
+	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Target, L"cwd")), Folder.Path() / "Work")) << Target;
 
-	// The User Helper: outside the group, with the session and the same arguments.
-	EXPECT_TRUE(OutsideSessionGroup(Run.HelperRuns));
-	EXPECT_EQ(Filter(Run.HelperRuns, L"env=KVT_SESSION_GUID="), FLines{Run.SessionGuid});
-	EXPECT_TRUE(Filter(Run.HelperRuns, L"env=KVT_SESSION_STARTUPINFO=").empty());
-	Reported = Filter(Run.HelperRuns, L"arg=");
-	EXPECT_EQ(FLines(Reported.begin() + (Reported.empty() ? 0 : 1), Reported.end()), Arguments);
+	// The User Helper: run once, outside the group, with the session and the same arguments.
+	EXPECT_EQ(HelperRuns.rfind(L"run\n"), 0u) << HelperRuns;
+	EXPECT_FALSE(InSessionGroup(HelperRuns));
+	EXPECT_EQ(Fact(HelperRuns, L"env=KVT_SESSION_GUID"), SessionGuid);
+	EXPECT_FALSE(Contains(HelperRuns, L"KVT_SESSION_STARTUPINFO"));
+	EXPECT_TRUE(Contains(HelperRuns, Arguments)) << HelperRuns;
 
-	// Telemetry: in order, with their values, as the server received it.
-	ASSERT_EQ(Run.Events.size(), 3u);
-	EXPECT_EQ(Field(Run.Events[0], "EventName"), "\"KVTBootstrap.Start\"");
-	EXPECT_EQ(Field(Run.Events[1], "EventName"), "\"KVTBootstrap.UserHelper.Exit\"");
-	EXPECT_EQ(Field(Run.Events[1], "ExitCode"), "0");
-	EXPECT_EQ(Field(Run.Events[2], "EventName"), "\"KVTBootstrap.Performance.StartupSpeed\"");
-	EXPECT_EQ(Field(Run.Events[2], "RestartCount"), "0");
-	EXPECT_EQ(Field(Run.Events[2], "FinalExitCode"), "0");
-	for (const FRecordedRequest& Event : Run.Events)
+	// Telemetry, sent after the game's exit: in order, with their values, as the server received it.
+	const std::string Code = EncodeUtf8Lossless(Detail);
+	ASSERT_EQ(Events.size(), 3u);
+	ExpectMembers(Events[0], {R"("EventName":"KVTBootstrap.Start")"});
+	ExpectMembers(Events[1], {R"("EventName":"KVTBootstrap.UserHelper.Exit")", R"("ExitCode":)" + Code,
+		bWindows ? R"("ExitCodeHexString":"C0000005h")" : R"("ExitCodeHexString":"0000008Bh")"});
+	ExpectMembers(Events[2], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")", R"("RestartCount":0)",
+		R"("FinalExitCode":)" + Code});
+	for (const FRecordedRequest& Event : Events)
 	{
 		EXPECT_EQ(Event.Method, "POST");
 		EXPECT_LT(Event.HeaderIndex("Content-Type"), Event.HeaderIndex("User-Agent"));
@@ -299,42 +239,38 @@ TEST_F(EndToEnd, TheGameRunsWithItsSessionArgumentsAndFolderAndTheRunIsReported)
 	}
 }
 
-TEST_F(EndToEnd, ACrashingHelperIsPublishedWithItsCode)
-{
-	SetVariable(L"KVT_E2E_HELPER_EXIT", bWindows ? L"0xC0000005" : L"SIGSEGV");
-	const FLaunch Run = Launch();
-	EXPECT_EQ(Run.ExitCode, 0u);
-	EXPECT_TRUE(Contains(Run.Log, bWindows ? L"User Helper application exited with C0000005h." : L"User Helper application exited with 8Bh."));
-	const std::wstring Detail = bWindows ? L"-1073741819" : L"139";
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{L"1,SERVICE_INIT_FAILED," + Detail});
-	ASSERT_EQ(Run.Events.size(), 3u);
-	EXPECT_EQ(Field(Run.Events[1], "ExitCode"), EncodeUtf8Lossless(Detail));
-	EXPECT_EQ(Field(Run.Events[1], "ExitCodeHexString"), bWindows ? "\"C0000005h\"" : "\"0000008Bh\"");
-}
-
 // Text is no program: the system's own start error (bad format on Windows; no
 // execute permission on Linux, which stops even root) is what the run shows.
-TEST_F(EndToEnd, ProgramsThatCannotStart)
+TEST_F(EndToEnd, WithoutAUsableHelperOrGame)
 {
-	// A broken User Helper never keeps the game from starting; its start error is the detail, with no exit event.
+	// A broken User Helper never keeps the game from starting; its start error
+	// is the detail, with no exit event. Not waited for, the game's exit code is not passed on.
 	const std::wstring Broken = Folder.Wide(L"broken" + Exe);
 	WriteFileBytes(ToPath(Broken), "this is not a program\n");
 	RegisterUserHelper(Folder.Wide(), Broken);
-	FLaunch Run = Launch();
-	EXPECT_EQ(Run.ExitCode, 0u);
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13"});
-	ASSERT_EQ(Run.Events.size(), 2u);
-	EXPECT_EQ(Field(Run.Events[1], "EventName"), "\"KVTBootstrap.Performance.StartupSpeed\"");
+	SetVariable(L"KVT_REPORT_EXIT_CODE", L"7");
+	Launch();
+	EXPECT_EQ(ExitCode, 0u);
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13");
+	ASSERT_EQ(Events.size(), 2u);
+	ExpectMembers(Events[1], {R"("EventName":"KVTBootstrap.Performance.StartupSpeed")"});
+
+	// Waited for, so that the game is gone before its file is replaced below.
+	WriteConfig(L"NoOperation=1\nWaitForExit=1\n");
+	Launch();
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
+	EXPECT_EQ(Events.size(), 2u);
 
 	// A game that cannot start ends the run, without uploads. (A new file: the copy kept the program's permissions.)
 	std::filesystem::remove(ToPath(Game));
 	WriteFileBytes(ToPath(Game), "this is not a program\n");
-	WriteConfig(L"NoOperation=1\n");
-	Run = Launch(L"", false);
-	EXPECT_EQ(Run.ExitCode, 1u);
-	EXPECT_TRUE(Contains(Run.Log, L"Failed to run the target application."));
-	EXPECT_EQ(Run.SessionGuid.size(), 36u);
-	EXPECT_TRUE(Run.Events.empty());
+	Launch(L"", false);
+	EXPECT_EQ(ExitCode, 1u);
+	EXPECT_TRUE(Contains(Log, L"Failed to run the target application."));
+	// Each run's log holds only that run's lines.
+	EXPECT_FALSE(Contains(Log, L"Target application failed with exit code"));
+	EXPECT_EQ(SessionGuid.size(), 36u);
+	EXPECT_TRUE(Events.empty());
 }
 
 TEST_F(EndToEnd, TheLauncherRefusesToStartItselfUnderAnyName)
@@ -344,29 +280,10 @@ TEST_F(EndToEnd, TheLauncherRefusesToStartItselfUnderAnyName)
 	for (const std::wstring& Name : Names)
 	{
 		ASSERT_TRUE(Platform->TryWriteFile(Folder.Wide(L"Launcher.ini"), L"ApplicationPath=" + Name + L"\n", false, false));
-		const FLaunch Run = Launch(L"", false);
-		EXPECT_EQ(Run.ExitCode, 1u) << ToPath(Name);
-		EXPECT_TRUE(Contains(Run.Log, L"Target application to run cannot be the Bootstrapper executable itself!")) << ToPath(Name);
-		EXPECT_TRUE(Run.SessionGuid.empty());
-		EXPECT_TRUE(Run.HelperRuns.empty());
-		EXPECT_TRUE(Run.Target.empty());
+		Launch(L"", false);
+		EXPECT_EQ(ExitCode, 1u) << ToPath(Name);
+		EXPECT_TRUE(Contains(Log, L"Target application to run cannot be the Bootstrapper executable itself!")) << ToPath(Name);
+		EXPECT_TRUE(SessionGuid.empty());
+		EXPECT_TRUE(Target.empty());
 	}
-}
-
-TEST_F(EndToEnd, TheGamesExitCodeIsPassedOnOnlyWhenWaitedFor)
-{
-	// The full 32 bits where the system has them.
-	SetVariable(L"KVT_REPORT_EXIT_CODE", bWindows ? L"0xC0000409" : L"7");
-	WriteConfig(L"NoOperation=1\n");
-	FLaunch Run = Launch();
-	EXPECT_EQ(Run.ExitCode, 0u);
-	EXPECT_EQ(Filter(Run.Target, L"env=KVT_SESSION_STARTUPINFO="), FLines{L"1,NO_OPERATION,"});
-
-	WriteConfig(L"NoOperation=1\nWaitForExit=1\n");
-	Run = Launch();
-	EXPECT_EQ(Run.ExitCode, bWindows ? 0xC0000409u : 7u);
-	// Each run's log holds only that run's lines.
-	EXPECT_FALSE(Contains(Run.Log, L"Completed successfully."));
-	EXPECT_TRUE(Contains(Run.Log, bWindows ? L"Target application failed with exit code: C0000409h." : L"Target application failed with exit code: 7h."));
-	EXPECT_EQ(Run.Events.size(), 2u) << "the upload follows the game's exit";
 }
