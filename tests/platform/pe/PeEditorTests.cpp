@@ -4,35 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <tuple>
+#ifdef _WIN32
+#include "platform/windows/WindowsHandles.h"
+#endif
+
+#include <algorithm>
 
 namespace
 {
-	using FKey = std::tuple<uint32_t, std::wstring, uint32_t, std::wstring, uint16_t>;
-	using FContents = std::map<FKey, std::string>;
-
-	FKey KeyOf(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language)
-	{
-		return {Type.Id, Type.Name, Name.Id, Name.Name, Language};
-	}
-
-	// Every language version of every resource of a file, as the reader finds them.
-	FContents ReadContents(const std::string& File)
-	{
-		FContents Contents;
-		FPeImage Image;
-		EXPECT_TRUE(ParseExact(File, Image));
-		for (const FPeResource& Resource : Image.Resources)
-		{
-			for (const FPeResourceLanguage& Language : Resource.Languages)
-			{
-				Contents[KeyOf(Resource.Type, Resource.Name, Language.Language)] = File.substr(Language.FileOffset, Language.Size);
-			}
-		}
-		return Contents;
-	}
-
 	bool TryLoad(FPeResourceEditor& Editor, const std::string& File)
 	{
 		return Editor.TryLoad(reinterpret_cast<const uint8_t*>(File.data()), File.size());
@@ -47,27 +26,29 @@ namespace
 		return {FPeResourceEditor::ComputeCheckSum(reinterpret_cast<const uint8_t*>(File.data()), File.size(), Field), GetUInt32(File, Field)};
 	}
 
-	FPeResourceId IdOf(const FKey& Key, bool bName)
+	FPeResourceId IdOf(const std::wstring& Text)
 	{
-		return bName ? FPeResourceId{std::get<2>(Key), std::get<3>(Key)} : FPeResourceId{std::get<0>(Key), std::get<1>(Key)};
+		return iswdigit(Text.at(0)) ? FPeResourceId{static_cast<uint32_t>(std::stoul(Text)), L""} : FPeResourceId{0, Text};
 	}
 
 	// The file's icons, groups and versions go, Source's come in, as when the
 	// configure tool gives a launcher a game's looks. Returns what the file must then hold.
-	FContents CopyLooks(FPeResourceEditor& Editor, const std::string& File, const std::string& Source)
+	FResources CopyLooks(FPeResourceEditor& Editor, const std::string& File, const std::string& Source)
 	{
-		const auto IsLooks = [](const auto& Entry) { return std::get<0>(Entry.first) == 3 || std::get<0>(Entry.first) == 14 || std::get<0>(Entry.first) == 16; };
-		FContents Expected = ReadContents(File);
+		const auto IsLooks = [](const auto& Entry) { return std::get<0>(Entry.first) == L"3" || std::get<0>(Entry.first) == L"14" || std::get<0>(Entry.first) == L"16"; };
+		FResources Expected = ReadContents(File);
 		for (const auto& Entry : Expected)
 		{
-			EXPECT_TRUE(!IsLooks(Entry) || Editor.DeleteResource(IdOf(Entry.first, false), IdOf(Entry.first, true), std::get<4>(Entry.first)));
+			const auto& [Type, Name, Language] = Entry.first;
+			EXPECT_TRUE(!IsLooks(Entry) || Editor.DeleteResource(IdOf(Type), IdOf(Name), Language));
 		}
 		std::erase_if(Expected, IsLooks);
 		for (const auto& Entry : ReadContents(Source))
 		{
 			if (IsLooks(Entry))
 			{
-				Editor.SetResource(IdOf(Entry.first, false), IdOf(Entry.first, true), std::get<4>(Entry.first), {Entry.second.begin(), Entry.second.end()});
+				const auto& [Type, Name, Language] = Entry.first;
+				Editor.SetResource(IdOf(Type), IdOf(Name), Language, {Entry.second.begin(), Entry.second.end()});
 				Expected.insert(Entry);
 			}
 		}
@@ -86,7 +67,7 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 		FPeResourceEditor Editor;
 		ASSERT_TRUE(TryLoad(Editor, Before));
 		const FPeImage Old = Editor.GetImage();
-		const FContents Expected = CopyLooks(Editor, Before, ReadFixture("sample64.dll"));
+		const FResources Expected = CopyLooks(Editor, Before, ReadFixture("sample64.dll"));
 
 		std::vector<uint8_t> Built;
 		ASSERT_TRUE(Editor.TryBuild(Built));
@@ -123,7 +104,7 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 		// Edited again (the tool run twice), the new last section is rewritten in place.
 		FPeResourceEditor Again;
 		ASSERT_TRUE(TryLoad(Again, After));
-		const FContents ExpectedAgain = CopyLooks(Again, After, ReadFixture("target64.dll"));
+		const FResources ExpectedAgain = CopyLooks(Again, After, ReadFixture("target64.dll"));
 		ASSERT_TRUE(Again.TryBuild(Built));
 		EXPECT_EQ(ReadContents(Text(Built)), ExpectedAgain);
 		FPeImage Twice;
@@ -132,17 +113,25 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 	}
 }
 
+// What the editor writes, the system's loader finds: in a new last section
+// behind the relocations, string names looked up in any letter case (the
+// loader upper-cases what it is asked for; callers store names upper-case).
 TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 {
 	FPeResourceEditor Editor;
-	ASSERT_TRUE(TryLoad(Editor, ReadFixture("target64.dll")));
-	for (const wchar_t* Name : {L"b", L"A", L"Ca", L"cB", L"\u00e9"})
+	ASSERT_TRUE(TryLoad(Editor, ReadFixture("sections64.dll")));
+	const std::vector<std::pair<std::wstring, char>> Named = {{L"ZULU", 1}, {L"A_B", 2}, {L"MIKE", 3}, {L"AB", 4}, {L"ABC", 5}, {L"B", 6}};
+	for (const auto& [Name, Byte] : Named)
+	{
+		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, std::vector<uint8_t>(3, Byte));
+	}
+	for (const wchar_t* Name : {L"b", L"\u00e9"})
 	{
 		Editor.SetResource(Data, FPeResourceId{0, Name}, 0x409, {1, 2});
 	}
-	for (const auto& [Name, Language] : {std::pair{7, 0x409}, {2, 0x40C}, {2, 0x407}})
+	for (const auto& [Name, Language] : {std::pair{7, 0x409}, {2, 0x40C}, {2, 0x407}, {900, 0x407}})
 	{
-		Editor.SetResource(Data, FPeResourceId{static_cast<uint32_t>(Name), L""}, static_cast<uint16_t>(Language), {3});
+		Editor.SetResource(Data, FPeResourceId{static_cast<uint32_t>(Name), L""}, static_cast<uint16_t>(Language), {9, 9});
 	}
 	Editor.SetResource(FPeResourceId{0, L"ZTYPE"}, FPeResourceId{1, L""}, 0, {6});
 	std::vector<uint8_t> Built;
@@ -153,7 +142,7 @@ TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 	ASSERT_FALSE(Image.Resources.empty());
 	EXPECT_EQ(Image.Resources.front().Type, (FPeResourceId{0, L"ZTYPE"})) << "named types come before numbered ones";
 	// Names first, by UTF-16 code unit as the loader compares them, then numbers
-	// upwards (the fixture's own data is 400), each name's languages upwards.
+	// upwards (the fixture's own data is 300), each name's languages upwards.
 	std::vector<std::wstring> DataNames;
 	for (const FPeResource& Resource : Image.Resources)
 	{
@@ -166,8 +155,34 @@ TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 			}
 		}
 	}
-	EXPECT_EQ(DataNames, std::vector<std::wstring>({L"A/1033", L"Ca/1033", L"b/1033", L"cB/1033", L"\u00e9/1033", L"2/1031",
-							 L"2/1036", L"7/1033", L"400/1033"}));
+	EXPECT_EQ(DataNames, std::vector<std::wstring>({L"AB/1033", L"ABC/1033", L"A_B/1033", L"B/1033", L"MIKE/1033", L"ZULU/1033",
+							 L"b/1033", L"\u00e9/1033", L"2/1031", L"2/1036", L"7/1033", L"300/1033", L"900/1031"}));
+
+#ifdef _WIN32
+	FTempDirectory Directory;
+	WriteFileBytes(Directory.Path() / "edited.dll", Text(Built));
+	const FScopedModule Module(::LoadLibraryExW(Directory.Wide(L"edited.dll").c_str(), nullptr,
+		LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
+	ASSERT_TRUE(Module.IsValid()) << ::GetLastError();
+	const auto Found = [&Module](HRSRC Resource)
+	{
+		const void* Bytes = Resource != nullptr ? ::LockResource(::LoadResource(Module.Get(), Resource)) : nullptr;
+		return Bytes != nullptr ? std::string(static_cast<const char*>(Bytes), ::SizeofResource(Module.Get(), Resource)) : "(none)";
+	};
+	for (const auto& [Name, Byte] : Named)
+	{
+		std::wstring Lower = Name;
+		std::transform(Lower.begin(), Lower.end(), Lower.begin(), ::towlower);
+		for (const std::wstring& Asked : {Name, Lower})
+		{
+			EXPECT_EQ(Found(::FindResourceW(Module.Get(), Asked.c_str(), MAKEINTRESOURCEW(10))), std::string(3, Byte))
+				<< std::string(Asked.begin(), Asked.end());
+		}
+	}
+	EXPECT_EQ(Found(::FindResourceExW(Module.Get(), MAKEINTRESOURCEW(10), MAKEINTRESOURCEW(900), 0x407)), "\x09\x09");
+	// The icons the file had are still found where the new section put them.
+	EXPECT_NE(::FindResourceW(Module.Get(), L"MAINICON", MAKEINTRESOURCEW(14)), nullptr);
+#endif
 }
 
 TEST(PeEditor, DataAppendedToTheFileStaysAtItsEndAndTheChecksumFollows)
@@ -216,6 +231,11 @@ TEST(PeEditor, CertificateEntriesMoveWithTheResourcesAndGoByIndexUntilTheFileIsU
 	ASSERT_TRUE(ParseExact(Signed, SignedImage));
 	ASSERT_EQ(SignedImage.Certificates.size(), 2u);
 	const FPeCertificate First = SignedImage.Certificates[0];
+	// The signing tool's entry: revision 2.0, PKCS#7 signed data, a DER SEQUENCE right behind its header.
+	EXPECT_EQ(First.FileOffset, SignedImage.CertificateDirectory.Address);
+	EXPECT_EQ(First.Revision, 0x0200);
+	EXPECT_EQ(First.Type, 0x0002);
+	EXPECT_EQ(static_cast<uint8_t>(Signed.at(First.FileOffset + 8)), 0x30);
 
 	// Resources that grow push the table back: aligned, found through the directory, each entry intact.
 	FPeResourceEditor Grown;
@@ -294,7 +314,7 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	std::string Unpaged = Sections;
 	PutUInt32(Unpaged, Image.OptionalHeaderOffset + PeFormat::SectionAlignmentField, 0x200);
 	ExpectRefused(Unpaged, L"");
-	EXPECT_NE(Capture.Dump().find(L"would lie at 0x3200 in memory but at 0x1600 in the file"), std::wstring::npos);
+	EXPECT_NE(Capture.Dump().find(L"would lie at 0x3200 in memory but at 0x1400 in the file"), std::wstring::npos);
 
 	// A certificate table that claims to lie inside the sections would be
 	// overwritten by the new resources.

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "tests/platform/resources/SystemResources.h"
 #include "tests/support/PeBuilders.h"
 #include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
 
 // The PE files make-fixtures.sh builds for these tests with windres and lld-link.
 inline std::string ReadFixture(const std::string& Name)
@@ -18,3 +21,21 @@ inline const FPeResourceId Icon{3, L""};
 inline const FPeResourceId GroupIcon{14, L""};
 inline const FPeResourceId Version{16, L""};
 inline const FPeResourceId Data{10, L""};
+
+// Every language of every resource with its bytes as the reader finds them,
+// keyed as the system's resource functions and wrestool are.
+inline FResources ReadContents(const std::string& File)
+{
+	const auto Key = [](const FPeResourceId& Id) { return Id.IsNamed() ? Id.Name : std::to_wstring(Id.Id); };
+	FResources Contents;
+	FPeImage Image;
+	EXPECT_TRUE(ParseExact(File, Image));
+	for (const FPeResource& Resource : Image.Resources)
+	{
+		for (const FPeResourceLanguage& Language : Resource.Languages)
+		{
+			Contents[{Key(Resource.Type), Key(Resource.Name), Language.Language}] = File.substr(Language.FileOffset, Language.Size);
+		}
+	}
+	return Contents;
+}

@@ -15,24 +15,6 @@ namespace
 	{
 		return !Text.empty() && iswdigit(Text[0]) ? MAKEINTRESOURCEW(std::stoul(Text)) : Text.c_str();
 	}
-
-	BOOL CALLBACK CollectType(HMODULE, LPWSTR Type, LONG_PTR Into)
-	{
-		reinterpret_cast<std::vector<std::wstring>*>(Into)->push_back(IdText(Type));
-		return TRUE;
-	}
-
-	BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR Name, LONG_PTR Into)
-	{
-		reinterpret_cast<std::vector<std::wstring>*>(Into)->push_back(IdText(Name));
-		return TRUE;
-	}
-
-	BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD Language, LONG_PTR Into)
-	{
-		reinterpret_cast<std::vector<uint16_t>*>(Into)->push_back(Language);
-		return TRUE;
-	}
 }
 
 FResources ReadResources(const std::wstring& Path)
@@ -40,15 +22,19 @@ FResources ReadResources(const std::wstring& Path)
 	FResources Result;
 	const FScopedModule Module(::LoadLibraryExW(Path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
 	std::vector<std::wstring> Types;
-	::EnumResourceTypesW(Module.Get(), &CollectType, reinterpret_cast<LONG_PTR>(&Types));
+	// The callbacks collect into the vector they are handed (x64 has one calling convention, so lambdas do).
+	::EnumResourceTypesW(Module.Get(), [](HMODULE, LPWSTR Type, LONG_PTR Into)
+		{ return reinterpret_cast<std::vector<std::wstring>*>(Into)->push_back(IdText(Type)), TRUE; }, reinterpret_cast<LONG_PTR>(&Types));
 	for (const std::wstring& Type : Types)
 	{
 		std::vector<std::wstring> Names;
-		::EnumResourceNamesW(Module.Get(), AsId(Type), &CollectName, reinterpret_cast<LONG_PTR>(&Names));
+		::EnumResourceNamesW(Module.Get(), AsId(Type), [](HMODULE, LPCWSTR, LPWSTR Name, LONG_PTR Into)
+			{ return reinterpret_cast<std::vector<std::wstring>*>(Into)->push_back(IdText(Name)), TRUE; }, reinterpret_cast<LONG_PTR>(&Names));
 		for (const std::wstring& Name : Names)
 		{
 			std::vector<uint16_t> Languages;
-			::EnumResourceLanguagesW(Module.Get(), AsId(Type), AsId(Name), &CollectLanguage, reinterpret_cast<LONG_PTR>(&Languages));
+			::EnumResourceLanguagesW(Module.Get(), AsId(Type), AsId(Name), [](HMODULE, LPCWSTR, LPCWSTR, WORD Language, LONG_PTR Into)
+				{ return reinterpret_cast<std::vector<uint16_t>*>(Into)->push_back(Language), TRUE; }, reinterpret_cast<LONG_PTR>(&Languages));
 			for (const uint16_t Language : Languages)
 			{
 				const HRSRC Found = ::FindResourceExW(Module.Get(), AsId(Type), AsId(Name), Language);
