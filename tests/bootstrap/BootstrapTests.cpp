@@ -1,7 +1,6 @@
 #include "analytics/Analytics.h"
 #include "app/Log.h"
 #include "bootstrap/BootstrapperConfig.h"
-#include "tests/bootstrap/SampleFolder.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestBootstrapper.h"
@@ -171,14 +170,13 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		SCOPED_TRACE(Case.Name);
 		Capture.Clear();
 		Telemetry.clear();
-		Platform->Calls.clear();
-		Platform->Runs.clear();
-		Platform->Environment.clear();
+		*Platform = FFakePlatform();
+		SetUp();
 		Platform->RunResults.assign(Case.HelperRuns.begin(), Case.HelperRuns.end());
-		Platform->RegistryValues.clear();
-		if (!Case.HelperPath.empty())
+		Platform->RegistryValues[{RegistryKey, L"Path"}] = Case.HelperPath;
+		if (Case.HelperPath.empty())
 		{
-			Platform->RegistryValues[{RegistryKey, L"Path"}] = Case.HelperPath;
+			Platform->RegistryValues.clear();
 		}
 		const std::wstring NoOperation = Case.bNoOperation ? L"true" : L"false";
 		WriteConfig(L"ApplicationPath=Game.exe\nWorkingDirectory=Bin\nWaitForExit=0\nNoOperation=" + NoOperation + L"\n");
@@ -224,6 +222,7 @@ TEST_F(BootstrapSequence, WaitForExitPassesTheTargetsExitCodeOn)
 	WriteConfig(L"ApplicationPath=Game.exe\nWaitForExit=1\nNoOperation=1\n");
 	Platform->RunResults.push_back({true, 0xC0000409u});
 	EXPECT_EQ(Run(), static_cast<int32_t>(0xC0000409u));
+	ASSERT_EQ(Platform->Runs.size(), 1u) << Capture.Dump();
 	EXPECT_TRUE(TargetRun().bWait);
 	// Without a WorkingDirectory the target starts in the launcher's own.
 	EXPECT_FALSE(TargetRun().WorkingDirectory.has_value());

@@ -4,19 +4,30 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <optional>
 #include <set>
-#include <string>
 #include <tuple>
-#include <vector>
+
+#ifdef _WIN32
+inline constexpr bool OnWindows = true;
+#else
+inline constexpr bool OnWindows = false;
+#endif
+
+// A name in an absolute folder of the system the tests run on ("C:\L\Name" or
+// "/L/Name"), so that the sequences over the fake platform resolve paths as
+// the launcher would there.
+inline std::wstring InSampleFolder(const std::wstring& Name)
+{
+	return (OnWindows ? L"C:\\L\\" : L"/L/") + Name;
+}
 
 // A hand-written IPlatform for the unit tests of the sequences above it: files,
 // directories, registry and environment live in maps, any operation can be made
-// to fail by its name, and every call is recorded in order.
+// to fail by its name, and every call that a test counts or can fail is recorded in order.
 class FFakePlatform : public IPlatform
 {
 public:
@@ -59,7 +70,7 @@ public:
 	std::wstring PlatformName = L"FakeOS";
 	std::wstring PlatformVersion = L"1.2.3.1.0.32bit";
 
-	std::wstring GetExecutablePath() override { return Answer(L"GetExecutablePath", ExecutablePath); }
+	std::wstring GetExecutablePath() override { return ExecutablePath; }
 	bool TryGetValueFromRegistry(const std::wstring& SubKeyName, const std::wstring& ValueName, std::wstring& OutValue) override
 	{
 		const auto Found = RegistryValues.find({SubKeyName, ValueName});
@@ -109,7 +120,7 @@ public:
 		Record(L"DeleteEnvironmentVariable");
 		Environment.erase(Name);
 	}
-	bool TryGetExecutableType(const std::wstring&, EExecutableType&) override { return Answer(L"TryGetExecutableType", false); }
+	bool TryGetExecutableType(const std::wstring&, EExecutableType&) override { return false; }
 	bool TryCopyExecutableResources(const std::wstring&, const std::wstring&) override { return Record(L"TryCopyExecutableResources"); }
 	bool TryCreateGuid(uint32_t& OutA, uint32_t& OutB, uint32_t& OutC, uint32_t& OutD) override
 	{
@@ -123,8 +134,8 @@ public:
 	{
 		return Record(L"TryGetConsoleWidth", [&] { OutWidth = ConsoleWidthResult ? ConsoleWidth : OutWidth; }) && ConsoleWidthResult;
 	}
-	std::wstring GetPlatformName() override { return Answer(L"GetPlatformName", PlatformName); }
-	std::wstring GetPlatformVersion() override { return Answer(L"GetPlatformVersion", PlatformVersion); }
+	std::wstring GetPlatformName() override { return PlatformName; }
+	std::wstring GetPlatformVersion() override { return PlatformVersion; }
 	bool IsSameFile(const std::wstring& Left, const std::wstring& Right) override
 	{
 		return Record(L"IsSameFile") && (SameFiles.count({Left, Right}) || SameFiles.count({Right, Left}));
@@ -142,11 +153,5 @@ private:
 			Effect();
 		}
 		return bSuccess;
-	}
-	template <typename T>
-	T Answer(const wchar_t* Operation, T Result)
-	{
-		Calls.push_back(Operation);
-		return Result;
 	}
 };
