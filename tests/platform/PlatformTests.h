@@ -1,7 +1,7 @@
 #pragma once
 
-// What the platform tests share: real children (the helper programs lie next
-// to the test binary; the report helper writes what it was started with as
+// What the platform tests share: real children (the report helper lies next
+// to the test binary; it writes what it was started with as
 // "key=value" lines, see tests/support/helpers/ReportHelper.cpp), what differs
 // between the systems, and the store the value lookup reads.
 #include "platform/Platform.h"
@@ -19,7 +19,6 @@
 inline constexpr bool bWindows = KVT_TESTS_ON_WINDOWS;
 
 inline const std::filesystem::path HelperFolder = ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path();
-inline const std::wstring ExitHelper = ToWide(HelperFolder / KVT_EXIT_HELPER_NAME);
 inline const std::wstring ReportHelper = ToWide(HelperFolder / KVT_REPORT_HELPER_NAME);
 
 // Each key's values in the order written: "arg" gives the argument list.

@@ -60,23 +60,25 @@ TEST_F(Processes, ExitCodesArriveAsTheSystemKeepsThemAndOnlyWhenWaitedFor)
 {
 	// Windows keeps all 32 bits; Linux keeps 8, and gives the death by signal n
 	// as a shell does, 128 + n.
-	std::vector<std::tuple<std::wstring, uint32_t, std::wstring>> Cases = {
-		{L"0xC0000005", bWindows ? 0xC0000005u : 0x05u, bWindows ? L"0xC0000005" : L"0x5"}};
+	std::vector<std::tuple<const wchar_t*, std::wstring, uint32_t, std::wstring>> Cases = {
+		{L"KVT_REPORT_EXIT_CODE", L"0xC0000005", bWindows ? 0xC0000005u : 0x05u, bWindows ? L"0xC0000005" : L"0x5"}};
 	if (!bWindows)
 	{
-		Cases.emplace_back(L"--signal 15", 143u, L"0x8F");
+		Cases.emplace_back(L"KVT_REPORT_SIGNAL", L"15", 143u, L"0x8F");
 	}
-	for (const auto& [Arguments, Expected, Logged] : Cases)
+	for (const auto& [Variable, Value, Expected, Logged] : Cases)
 	{
+		const FScopedVariable Ending(Variable, Value);
 		uint32_t ExitCode = 99;
-		ASSERT_TRUE(Platform->TryRunExecutable(ExitHelper, Arguments, std::nullopt, false, true, &ExitCode));
+		ASSERT_TRUE(Platform->TryRunExecutable(ReportHelper, std::nullopt, std::nullopt, false, true, &ExitCode));
 		EXPECT_EQ(ExitCode, Expected);
 		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Process exited with code: " + Logged)) << Capture.Dump();
 	}
 
 	Capture.Clear();
+	const FScopedVariable Ending(L"KVT_REPORT_EXIT_CODE", L"5");
 	uint32_t ExitCode = 99;
-	ASSERT_TRUE(Platform->TryRunExecutable(ExitHelper, std::wstring(L"5"), std::nullopt, false, false, &ExitCode));
+	ASSERT_TRUE(Platform->TryRunExecutable(ReportHelper, std::nullopt, std::nullopt, false, false, &ExitCode));
 	EXPECT_EQ(ExitCode, 0u);
 	EXPECT_FALSE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Waiting for exit code"));
 }
@@ -96,7 +98,7 @@ TEST_F(Processes, FailedStartsStoreTheSystemError)
 	EXPECT_FALSE(HasPrefix(Capture, ELogLevel::Verbose, RunCategory, L"Process created"));
 
 	Capture.Clear();
-	EXPECT_FALSE(Platform->TryRunExecutable(ExitHelper, std::wstring(L"0"), Directory.Wide(L"gone"), false, true, &ExitCode));
+	EXPECT_FALSE(Platform->TryRunExecutable(ReportHelper, std::wstring(L"0"), Directory.Wide(L"gone"), false, true, &ExitCode));
 	EXPECT_NE(ExitCode, 0u);
 	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to create process: ErrorCode=0x")) << Capture.Dump();
 }

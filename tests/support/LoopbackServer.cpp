@@ -29,10 +29,7 @@ namespace
 		Records.erase(Records.begin(), Records.begin() + std::min(Skip, Records.size()));
 		return Records;
 	}
-}
 
-namespace
-{
 	bool IsHeaderName(const std::string& HeaderName, const std::string& Name)
 	{
 		return std::ranges::equal(HeaderName, Name, [](char A, char B) { return std::tolower(A) == std::tolower(B); });
@@ -89,7 +86,6 @@ std::vector<FRecordedRequest> FLoopbackServer::RequestsTo(const std::string& Tar
 		if (Record["kind"] == "request" && Record["target"] == Target.c_str())
 		{
 			FRecordedRequest& Request = Requests.emplace_back();
-			Request.Server = Record["server"].GetString();
 			Request.Method = Record["method"].GetString();
 			for (const rapidjson::Value& Header : Record["headers"].GetArray())
 			{

@@ -10,7 +10,6 @@
 // starts) received it.
 struct FRecordedRequest
 {
-	std::string Server;
 	std::string Method;
 	std::vector<std::pair<std::string, std::string>> Headers; // in arrival order
 	std::string Body;

@@ -50,11 +50,13 @@ class Server(ThreadingHTTPServer):
         super().__init__(("127.0.0.1", port), Handler)
 
     def finish_request(self, request, client_address):
-        if self.context is None:
+        if self.name == "http":
             return super().finish_request(request, client_address)
         # Before the handshake, in the request's own thread: a client that hangs
         # up on the certificate still shows that it got this far.
         record(self.directory, {"server": self.name, "kind": "connection"})
+        if self.name == "stall":
+            return time.sleep(60)  # answers nothing; the connection is closed after
         try:
             tls = self.context.wrap_socket(request, server_side=True)
         except OSError:
@@ -81,26 +83,16 @@ class Handler(BaseHTTPRequestHandler):
             stop.set()
 
 
-def stall(directory, listener):
-    while True:
-        connection = listener.accept()[0]
-        record(directory, {"server": "stall", "kind": "connection"})
-        closing = threading.Timer(60, connection.close)
-        closing.daemon = True
-        closing.start()
-
-
 def serve(directory):
-    servers = [Server(directory, "http", int(os.environ.get("KVT_LOOPBACK_HTTP_PORT", "0"))), Server(directory, "https")]
+    servers = [Server(directory, "http", int(os.environ.get("KVT_LOOPBACK_HTTP_PORT", "0"))), Server(directory, "https"),
+               Server(directory, "stall")]
     for server in servers:
         threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
-    stalling = socket.create_server(("127.0.0.1", 0))
-    threading.Thread(target=stall, args=(directory, stalling), daemon=True).start()
     closed = socket.socket()
     closed.bind(("127.0.0.1", 0))
 
     ports = {server.name: server.server_address[1] for server in servers}
-    ports.update(stall=stalling.getsockname()[1], closed=closed.getsockname()[1])
+    ports["closed"] = closed.getsockname()[1]
     with open(os.path.join(directory, "ports.tmp"), "w", encoding="ascii") as f:
         f.write("".join("%s=%d\n" % item for item in ports.items()))
     os.replace(os.path.join(directory, "ports.tmp"), os.path.join(directory, "ports"))

@@ -10,22 +10,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace
-{
-	constexpr const wchar_t* ErrorCategory = L"FLinuxPlatform::LogErrorWithLastErrorMessage";
-
-	// The width the platform reads with Descriptor as the standard output; 77 when it fails.
-	uint32_t WidthWithOutput(int Descriptor, bool& bResult)
-	{
-		std::fflush(stdout);
-		const FScopedFileDescriptor Saved(::dup(STDOUT_FILENO));
-		::dup2(Descriptor, STDOUT_FILENO);
-		uint32_t Width = 77;
-		bResult = FLinuxPlatform().TryGetConsoleWidth(Width);
-		::dup2(Saved.Get(), STDOUT_FILENO);
-		return Width;
-	}
-}
+constexpr const wchar_t* ErrorCategory = L"FLinuxPlatform::LogErrorWithLastErrorMessage";
 
 TEST(LinuxProcesses, FailedWaitIsAFailureWithTheSystemError)
 {
@@ -36,7 +21,7 @@ TEST(LinuxProcesses, FailedWaitIsAFailureWithTheSystemError)
 	Ignore.sa_handler = SIG_IGN;
 	ASSERT_EQ(::sigaction(SIGCHLD, &Ignore, &Previous), 0);
 	uint32_t ExitCode = 0;
-	const bool bResult = Platform.TryRunExecutable(ExitHelper, std::wstring(L"0"), std::nullopt, false, true, &ExitCode);
+	const bool bResult = Platform.TryRunExecutable(ReportHelper, std::wstring(L"0"), std::nullopt, false, true, &ExitCode);
 	::sigaction(SIGCHLD, &Previous, nullptr);
 	EXPECT_FALSE(bResult);
 	EXPECT_EQ(ExitCode, static_cast<uint32_t>(ECHILD));
@@ -50,14 +35,15 @@ TEST(LinuxProcesses, BareNamesComeFromPathAndRelativePathsFromOurFolder)
 	FLinuxPlatform Platform;
 	FLogCapture Capture;
 	FTempDirectory Directory;
+	const FScopedVariable Ending(L"KVT_REPORT_EXIT_CODE", L"4");
 	uint32_t ExitCode = 1;
 	ASSERT_TRUE(Platform.TryRunExecutable(L"true", std::nullopt, std::nullopt, false, true, &ExitCode)) << Capture.Dump();
 	EXPECT_EQ(ExitCode, 0u);
 
 	// "./helper" means the helper next to us, although the child works elsewhere.
 	const std::filesystem::path Previous = std::filesystem::current_path();
-	std::filesystem::current_path(ToPath(ExitHelper).parent_path());
-	const bool bResult = Platform.TryRunExecutable(L"./" + ToWide(ToPath(ExitHelper).filename()), std::wstring(L"4"),
+	std::filesystem::current_path(HelperFolder);
+	const bool bResult = Platform.TryRunExecutable(L"./" + ToWide(ToPath(ReportHelper).filename()), std::wstring(L"4"),
 		Directory.Wide(), false, true, &ExitCode);
 	std::filesystem::current_path(Previous);
 	EXPECT_TRUE(bResult) << Capture.Dump();
@@ -70,27 +56,29 @@ TEST(LinuxSystemInfo, ConsoleWidthComesFromTheTerminalOnStandardOutput)
 	const FScopedFileDescriptor Master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
 	ASSERT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
 	const FScopedFileDescriptor Slave(::open(::ptsname(Master.Get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
-	ASSERT_TRUE(Slave);
-	struct winsize Size{};
-	Size.ws_col = 120;
-	ASSERT_EQ(::ioctl(Slave.Get(), TIOCSWINSZ, &Size), 0);
-	bool bResult = false;
-	EXPECT_EQ(WidthWithOutput(Slave.Get(), bResult), 120u);
-	EXPECT_TRUE(bResult) << Capture.Dump();
-
-	// A terminal whose size was never set, and no terminal at all.
-	Size.ws_col = 0;
-	ASSERT_EQ(::ioctl(Slave.Get(), TIOCSWINSZ, &Size), 0);
-	EXPECT_EQ(WidthWithOutput(Slave.Get(), bResult), 77u);
-	EXPECT_FALSE(bResult);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, ErrorCategory, L"Failed to get console width: Unknown reason")) << Capture.Dump();
 	int Ends[2] = {-1, -1};
-	ASSERT_EQ(::pipe2(Ends, O_CLOEXEC), 0);
+	ASSERT_TRUE(Slave && ::pipe2(Ends, O_CLOEXEC) == 0);
 	const FScopedFileDescriptor Read(Ends[0]), Write(Ends[1]);
-	EXPECT_EQ(WidthWithOutput(Write.Get(), bResult), 77u);
-	EXPECT_FALSE(bResult);
-	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to get console width: ErrorCode=0x19 (25), ErrorMessage="))
-		<< Capture.Dump();
+	// A terminal 120 wide, one whose size was never set, and no terminal at all.
+	const std::tuple<int, unsigned short, uint32_t, std::wstring> Cases[] = {{Slave.Get(), 120, 120, L""},
+		{Slave.Get(), 0, 77, L"Failed to get console width: Unknown reason"},
+		{Write.Get(), 0, 77, L"Failed to get console width: ErrorCode=0x19 (25), ErrorMessage="}};
+	for (const auto& [Descriptor, Columns, Expected, Error] : Cases)
+	{
+		struct winsize Size{};
+		Size.ws_col = Columns;
+		ASSERT_EQ(::ioctl(Slave.Get(), TIOCSWINSZ, &Size), 0);
+		std::fflush(stdout);
+		const FScopedFileDescriptor Saved(::dup(STDOUT_FILENO));
+		::dup2(Descriptor, STDOUT_FILENO);
+		uint32_t Width = 77;
+		const bool bResult = FLinuxPlatform().TryGetConsoleWidth(Width);
+		::dup2(Saved.Get(), STDOUT_FILENO);
+		EXPECT_EQ(Width, Expected);
+		EXPECT_EQ(bResult, Error.empty());
+		EXPECT_TRUE(Error.empty() || HasPrefix(Capture, ELogLevel::Error, ErrorCategory, Error)) << Capture.Dump();
+	}
+	EXPECT_EQ(Capture.Count(ELogLevel::Error), 2u) << Capture.Dump();
 }
 
 // Whole files are written anew and renamed into place, so the permission bits

@@ -86,7 +86,7 @@ TEST(WindowsJobs, JoinsTheJobOfTheSessionsNameAndOnlyBreakawayChildrenLeaveIt)
 	ASSERT_TRUE(Strict);
 	ASSERT_TRUE(::AssignProcessToJobObject(Strict.Get(), ::GetCurrentProcess()));
 	uint32_t ExitCode = 0;
-	EXPECT_FALSE(Platform.TryRunExecutable(ExitHelper, std::wstring(L"0"), std::nullopt, true, true, &ExitCode));
+	EXPECT_FALSE(Platform.TryRunExecutable(ReportHelper, std::wstring(L"0"), std::nullopt, true, true, &ExitCode));
 	EXPECT_EQ(ExitCode, static_cast<uint32_t>(ERROR_ACCESS_DENIED));
 	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to create process: ErrorCode=0x5 (5), ErrorMessage="))
 		<< Capture.Dump();

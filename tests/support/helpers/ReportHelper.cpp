@@ -3,21 +3,41 @@
 //   arg=<each argument, the program name first>
 //   cwd=<working directory>
 //   env=<NAME=VALUE of each variable whose name starts with KVT_>
-// and the facts of tests/support/helpers/<system>/ReportSystem.cpp. It then ends
-// with the exit code in KVT_REPORT_EXIT_CODE (0 when that is not set).
+// and the facts of tests/support/helpers/<system>/ReportSystem.cpp (nothing
+// without KVT_REPORT_FILE). It then ends with the exit code in
+// KVT_REPORT_EXIT_CODE (0 when that is not set), or dies of KVT_REPORT_SIGNAL.
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
 #include "tests/support/helpers/ReportSystem.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+namespace
+{
+	int Exit()
+	{
+		if (const char* Signal = std::getenv("KVT_REPORT_SIGNAL"))
+		{
+			std::raise(std::atoi(Signal));
+		}
+		// All 32 bits: Windows exit codes such as 0xC0000005 must arrive unchanged.
+		const char* ExitCode = std::getenv("KVT_REPORT_EXIT_CODE");
+		return ExitCode != nullptr ? static_cast<int>(static_cast<unsigned int>(std::strtoul(ExitCode, nullptr, 0))) : 0;
+	}
+}
 
 int main(int ArgumentCount, char** Arguments)
 {
 	const char* ReportFile = std::getenv("KVT_REPORT_FILE");
 	std::wstring WorkingDirectory;
-	if (ReportFile == nullptr || !TryFromFileSystemPath(std::filesystem::current_path(), WorkingDirectory))
+	if (ReportFile == nullptr)
+	{
+		return Exit();
+	}
+	if (!TryFromFileSystemPath(std::filesystem::current_path(), WorkingDirectory))
 	{
 		return 2;
 	}
@@ -41,11 +61,5 @@ int main(int ArgumentCount, char** Arguments)
 	std::ofstream(Partial, std::ios::binary | std::ios::trunc) << EncodeUtf8Lossless(Text);
 	std::error_code Error;
 	std::filesystem::rename(Partial, ReportFile, Error);
-	if (Error)
-	{
-		return 4;
-	}
-	// The exit code a test asks for, all 32 bits of it.
-	const char* ExitCode = std::getenv("KVT_REPORT_EXIT_CODE");
-	return ExitCode != nullptr ? static_cast<int>(static_cast<unsigned int>(std::strtoul(ExitCode, nullptr, 0))) : 0;
+	return Error ? 4 : Exit();
 }
