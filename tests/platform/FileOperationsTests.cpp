@@ -6,13 +6,7 @@
 
 namespace
 {
-	class FileOperations : public ::testing::Test
-	{
-	protected:
-		std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
-		FTempDirectory Directory;
-		FLogCapture Capture;
-	};
+	using FileOperations = FNativePlatformTest;
 
 	constexpr const wchar_t* ReadCategory = L"FGenericPlatform::TryReadFile";
 	constexpr const wchar_t* WriteCategory = L"FGenericPlatform::TryWriteFile";

@@ -55,6 +55,15 @@ inline bool HasPrefix(const FLogCapture& Capture, ELogLevel Level, const std::ws
 		[&](const FLogCapture::FEntry& Entry) { return Entry.Level == Level && Entry.Line.find(Needle) != std::wstring::npos; });
 }
 
+// The real platform of this system, a folder of the test's own and its log.
+class FNativePlatformTest : public ::testing::Test
+{
+protected:
+	std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
+	FTempDirectory Directory;
+	FLogCapture Capture;
+};
+
 // A log category of the platform class of this system.
 inline std::wstring Category(const wchar_t* Member)
 {

@@ -6,12 +6,9 @@
 
 namespace
 {
-	class Processes : public ::testing::Test
+	class Processes : public FNativePlatformTest
 	{
 	protected:
-		std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
-		FTempDirectory Directory;
-		FLogCapture Capture;
 		const std::wstring RunCategory = Category(L"TryRunExecutable");
 		const std::wstring ErrorCategory = Category(L"LogErrorWithLastErrorMessage");
 	};
