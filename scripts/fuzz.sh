@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang in build/fuzz and fuzzes each in turn
-# under one time budget, KVT_FUZZ_SECONDS (120 s by default), shared by weight:
-# the PE reader, the largest input format, gets three tenths, the others one
-# each. Any crash, sanitizer report, broken property, timeout or memory
-# blow-up fails the script; the input that caused it is kept in
-# build/fuzz/artifacts. New inputs go to build/fuzz/corpus/<target>; the
-# committed seeds in tests/fuzz/corpus/<target> are only read.
+# Builds the libFuzzer targets (tests/fuzz) with clang in build/fuzz and fuzzes
+# each in turn within KVT_FUZZ_SECONDS (120 by default): three tenths for the PE
+# reader, the largest input format, a tenth for each other. A failure keeps its
+# input in build/fuzz/artifacts; the seeds in tests/fuzz/corpus are only read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=scripts/lib/build.sh

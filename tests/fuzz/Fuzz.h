@@ -70,7 +70,7 @@ private:
 	size_t Size;
 };
 
-void FuzzPeReader(const uint8_t* Data, size_t Size);
+void FuzzPeReader(FFuzzInput Input);
 void FuzzUtf8(FFuzzInput Input);
 void FuzzArguments(FFuzzInput Input);
 void FuzzCommandLine(FFuzzInput Input);

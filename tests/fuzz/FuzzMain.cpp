@@ -9,30 +9,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace
 {
-	struct FTarget
-	{
-		const char* Name;
-		void (*Run)(const uint8_t* Data, size_t Size);
-	};
-
-	template <void (*Target)(FFuzzInput)>
-	void RunOnInput(const uint8_t* Data, size_t Size)
-	{
-		Target(FFuzzInput(Data, Size));
-	}
-
+	using FTarget = std::pair<const char*, void (*)(FFuzzInput)>;
 	const FTarget Targets[] = {
 		{"pe", &FuzzPeReader},
-		{"utf8", &RunOnInput<&FuzzUtf8>},
-		{"arguments", &RunOnInput<&FuzzArguments>},
-		{"command-line", &RunOnInput<&FuzzCommandLine>},
-		{"format", &RunOnInput<&FuzzFormatString>},
-		{"config", &RunOnInput<&FuzzConfigFile>},
-		{"value-store", &RunOnInput<&FuzzValueStore>},
-		{"telemetry", &RunOnInput<&FuzzTelemetry>},
+		{"utf8", &FuzzUtf8},
+		{"arguments", &FuzzArguments},
+		{"command-line", &FuzzCommandLine},
+		{"format", &FuzzFormatString},
+		{"config", &FuzzConfigFile},
+		{"value-store", &FuzzValueStore},
+		{"telemetry", &FuzzTelemetry},
 	};
 	const FTarget* Selected = nullptr;
 }
@@ -41,7 +31,7 @@ void Check(bool Condition, const char* What)
 {
 	if (!Condition)
 	{
-		std::fprintf(stderr, "kvt_fuzzer (%s): property broken: %s\n", Selected->Name, What);
+		std::fprintf(stderr, "kvt_fuzzer (%s): property broken: %s\n", Selected->first, What);
 		__builtin_trap();
 	}
 }
@@ -53,16 +43,11 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv)
 	const char* Name = std::getenv("KVT_FUZZ_TARGET");
 	for (const FTarget& Target : Targets)
 	{
-		Selected = Name != nullptr && std::strcmp(Name, Target.Name) == 0 ? &Target : Selected;
+		Selected = Name != nullptr && std::strcmp(Name, Target.first) == 0 ? &Target : Selected;
 	}
 	if (Selected == nullptr)
 	{
-		std::fprintf(stderr, "kvt_fuzzer: set KVT_FUZZ_TARGET to one of:");
-		for (const FTarget& Target : Targets)
-		{
-			std::fprintf(stderr, " %s", Target.Name);
-		}
-		std::fprintf(stderr, "\n");
+		std::fprintf(stderr, "kvt_fuzzer: KVT_FUZZ_TARGET must name one of the targets in FuzzMain.cpp\n");
 		std::exit(2);
 	}
 	(void)std::freopen("/dev/null", "w", stdout);
@@ -77,6 +62,6 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
-	Selected->Run(Data, Size);
+	Selected->second(FFuzzInput(Data, Size));
 	return 0;
 }

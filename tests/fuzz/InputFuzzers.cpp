@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <tuple>
 
 namespace
 {
@@ -26,6 +27,11 @@ namespace
 		bool PathExists(const std::wstring&) override { return true; }
 		bool FileExists(const std::wstring&) override { return true; }
 	};
+
+	auto Fields(const FBootstrapperConfig& Config)
+	{
+		return std::tie(Config.ApplicationPath, Config.WorkingDirectory, Config.WaitForExit, Config.NoOperation);
+	}
 
 	// The reader's rules written out plainly: lines at LF, key before the first "=",
 	// a value only when something follows it, booleans in any ASCII letter case.
@@ -75,9 +81,7 @@ void FuzzConfigFile(FFuzzInput Input)
 		FBootstrapperConfig Read;
 		const bool bValid = Bootstrapper.TryReadConfig(ConfigPath, Read);
 		Check(bValid == (!Expected.ApplicationPath.empty() && Expected.WorkingDirectory.empty()), "the configuration is judged otherwise");
-		Check(Read.ApplicationPath == Expected.ApplicationPath && Read.WorkingDirectory == Expected.WorkingDirectory &&
-				Read.WaitForExit == Expected.WaitForExit && Read.NoOperation == Expected.NoOperation,
-			"the reader's fields differ from the plain parse");
+		Check(Fields(Read) == Fields(Expected), "the reader's fields differ from the plain parse");
 		return;
 	}
 	// What the writer accepts reads back: the same booleans, the paths resolved next to the file.
@@ -93,9 +97,7 @@ void FuzzConfigFile(FFuzzInput Input)
 	{
 		*Path = Path->empty() ? L"" : ResolvePathNextTo(Directory, *Path);
 	}
-	Check(Read.ApplicationPath == Written.ApplicationPath && Read.WorkingDirectory == Written.WorkingDirectory &&
-			Read.WaitForExit == Written.WaitForExit && Read.NoOperation == Written.NoOperation,
-		"a written configuration reads back otherwise");
+	Check(Fields(Read) == Fields(Written), "a written configuration reads back otherwise");
 }
 
 // scripts/fuzz.sh points XDG_CONFIG_HOME at a folder of its own; the value is the file Sub/Value there.
@@ -154,8 +156,8 @@ void FuzzTelemetry(FFuzzInput Input)
 	auto Member = Document.MemberBegin();
 	for (const FAnalyticsAttribute& Attribute : Attributes)
 	{
+		Check(std::strcmp(Member->name.GetString(), Attribute.Name) == 0, "an attribute's name changed");
 		const rapidjson::Value& Value = (Member++)->value;
-		Check(std::strcmp((Member - 1)->name.GetString(), Attribute.Name) == 0, "an attribute's name changed");
 		switch (Attribute.Type)
 		{
 		case EAttributeType::String:
@@ -170,9 +172,8 @@ void FuzzTelemetry(FFuzzInput Input)
 		case EAttributeType::UInt64:
 			Check(Value.IsUint64() && Value.GetUint64() == Attribute.UInt64Value, "an unsigned integer changed");
 			break;
-		case EAttributeType::Bool:
+		default:
 			Check(Value.IsBool() && Value.GetBool() == Attribute.BoolValue, "a boolean changed");
-			break;
 		}
 	}
 }

@@ -113,8 +113,11 @@ namespace
 	}
 }
 
-void FuzzPeReader(const uint8_t* Data, size_t Size)
+void FuzzPeReader(FFuzzInput Input)
 {
+	const std::string Bytes = Input.TakeBytes();
+	const uint8_t* Data = reinterpret_cast<const uint8_t*>(Bytes.data());
+	const size_t Size = Bytes.size();
 	// Icons, groups and versions by number, and the type the configure tool keeps its launcher under.
 	static const std::vector<FPeResourceId> FixedTypes = {
 		FPeResourceId{3, L""}, FPeResourceId{14, L""}, FPeResourceId{16, L""}, FPeResourceId{0, L"BINARY"}};
