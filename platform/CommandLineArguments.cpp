@@ -7,9 +7,12 @@ namespace
 		return Character == L' ' || Character == L'\t';
 	}
 
+	// A single quote needs none by these rules, but the configure tool cuts its
+	// joined arguments into tokens where single quotes group: quoted, it stays a
+	// character of its argument there too.
 	bool NeedsQuotes(const std::wstring& Argument)
 	{
-		return Argument.empty() || Argument.find_first_of(L" \t\n\v\"") != std::wstring::npos;
+		return Argument.empty() || Argument.find_first_of(L" \t\n\v\"'") != std::wstring::npos;
 	}
 
 	void AppendQuoted(std::wstring& Out, const std::wstring& Argument)

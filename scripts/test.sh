@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test of both builds: native, native with sanitizers,
-# and the Windows cross build under Wine, and fuzzes the PE reader for a
-# minute meanwhile. Installs what is missing first.
+# and the Windows cross build under Wine, and fuzzes every parser of outside
+# input for two minutes meanwhile. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=scripts/lib/build.sh
@@ -9,9 +9,9 @@ source scripts/lib/build.sh
 
 kvt_install_deps
 
-# The fuzzer runs for a fixed time on one core: started first, in the
-# background, it overlaps the builds instead of adding its minute at the end.
-# The target is built with clang in a project of its own (tests/fuzz).
+# The fuzzers run for a fixed time on one core: started first, in the
+# background, they overlap the builds instead of adding their time at the end.
+# The targets are built with clang in a project of its own (tests/fuzz).
 mkdir -p build
 fuzz_log=build/fuzz-run.log
 BOOTSTRAPPER_DEPS_READY=1 bash scripts/fuzz.sh >"$fuzz_log" 2>&1 &
@@ -35,14 +35,14 @@ for preset in "${kvt_presets[@]}"; do
   fi
 done
 
-echo "=== fuzz: PE reader"
+echo "=== fuzz: every parser of outside input"
 fuzz_status=0
 wait "$fuzz_pid" || fuzz_status=$?
 cat "$fuzz_log"
 if [ "$fuzz_status" -eq 0 ]; then
-  summary+=("fuzz (PE reader): passed")
+  summary+=("fuzz (parsers of outside input): passed")
 else
-  summary+=("fuzz (PE reader): FAILED")
+  summary+=("fuzz (parsers of outside input): FAILED")
   status=1
 fi
 

@@ -6,6 +6,7 @@
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxSystemText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -149,8 +150,13 @@ namespace
 		{
 			return false;
 		}
-		const size_t Zero = Text.find(L'\0');
-		OutValue = Zero == std::wstring::npos ? std::move(Text) : Text.substr(0, Zero);
+		// A text that ends at once is empty, and an empty value counts as absent.
+		Text.resize(std::min(Text.find(L'\0'), Text.size()));
+		if (Text.empty())
+		{
+			return false;
+		}
+		OutValue = std::move(Text);
 		return true;
 	}
 }

@@ -3,27 +3,17 @@
 // the buffer, and the checks below catch a parse that "succeeds" with results
 // the caller would then follow outside the file, or read back other bytes.
 
-#include "app/Log.h"
+#include "tests/fuzz/Fuzz.h"
+
 #include "platform/pe/PeResourceEditor.h"
 #include "platform/pe/PeResourceReader.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace
 {
-	// Names the broken promise before the trap, so that the report says which and not only where.
-	void Check(bool Condition, const char* What)
-	{
-		if (!Condition)
-		{
-			std::fprintf(stderr, "PeReaderFuzzer: invariant violated: %s\n", What);
-			__builtin_trap();
-		}
-	}
-
 	bool IsInside(uint64_t Offset, uint64_t Length, size_t Size)
 	{
 		return Offset <= Size && Length <= Size - Offset;
@@ -123,22 +113,11 @@ namespace
 	}
 }
 
-// Every message goes through the product's real formatter. Errors are also echoed to the
-// standard output, once at least per malformed input, so that is dropped (libFuzzer uses stderr).
-extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv)
+void FuzzPeReader(FFuzzInput Input)
 {
-	(void)std::freopen("/dev/null", "w", stdout);
-	GetLogSink() = [](const std::wstring& TimeStamp, ELogLevel Level, const std::wstring& Message, const std::wstring& Line)
-	{
-		// An empty message is what the formatter returns when a format and its arguments disagree.
-		Check(!Message.empty(), "a log message failed to format");
-		Check(Line.find(L"] [] ") == std::wstring::npos, "a log message has no category");
-	};
-	return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
-{
+	const std::string Bytes = Input.TakeBytes();
+	const uint8_t* Data = reinterpret_cast<const uint8_t*>(Bytes.data());
+	const size_t Size = Bytes.size();
 	// Icons, groups and versions by number, and the type the configure tool keeps its launcher under.
 	static const std::vector<FPeResourceId> FixedTypes = {
 		FPeResourceId{3, L""}, FPeResourceId{14, L""}, FPeResourceId{16, L""}, FPeResourceId{0, L"BINARY"}};
@@ -149,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 		// Reading must refuse exactly the files the parse refuses.
 		std::vector<FPeResourceData> Resources;
 		Check(!TryReadResources(Data, Size, FixedTypes, Resources), "reading resources succeeds where the parse failed");
-		return 0;
+		return;
 	}
 	CheckRanges(Size, Image);
 	CheckReadResources(Data, Size, Image, FixedTypes);
@@ -159,5 +138,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 		CheckReadResources(Data, Size, Image, {Image.Resources.back().Type, Image.Resources.front().Type});
 	}
 	CheckEditor(Data, Size, Image);
-	return 0;
 }
