@@ -14,8 +14,8 @@ void PutUInt32(std::string& Bytes, size_t Offset, uint32_t Value);
 uint32_t GetUInt32(const std::string& Bytes, size_t Offset);
 
 // A DOS header pointing at NT headers at Offset: the signature, Machine and
-// Characteristics, zeros for the rest of 264 bytes, as far as Size (0: right
-// after them) lets them fit.
+// Characteristics, then zeros up to 264 bytes; a file of Size bytes (0: up to
+// the headers' end) holds what fits of them.
 std::string MakePeHeaders(uint16_t Machine, uint16_t Characteristics, uint32_t Offset = 0x80, size_t Size = 0);
 
 // The reader on a buffer of exactly the file's size, so that a read past the
