@@ -1,7 +1,5 @@
 #include "tests/support/PeBuilders.h"
 
-#include <memory>
-
 using namespace PeFormat;
 
 void PutUInt16(std::string& Bytes, size_t Offset, uint16_t Value)
@@ -27,7 +25,7 @@ std::string MakePeHeaders(uint16_t Machine, uint16_t Characteristics, uint32_t O
 	std::string Bytes(Size != 0 ? Size : Offset + NtHeadersSize, '\0');
 	PutUInt16(Bytes, 0, DosSignature);
 	PutUInt32(Bytes, NewHeaderOffsetField, Offset);
-	if (Offset + NtSignatureSize + FileHeaderSize <= Bytes.size())
+	if (static_cast<size_t>(Offset) + NtSignatureSize + FileHeaderSize <= Bytes.size())
 	{
 		PutUInt32(Bytes, Offset, NtSignature);
 		PutUInt16(Bytes, Offset + NtSignatureSize + MachineField, Machine);
@@ -36,24 +34,10 @@ std::string MakePeHeaders(uint16_t Machine, uint16_t Characteristics, uint32_t O
 	return Bytes;
 }
 
-namespace
-{
-	std::unique_ptr<uint8_t[]> Exact(const std::string& Bytes)
-	{
-		std::unique_ptr<uint8_t[]> Copy(new uint8_t[Bytes.size()]);
-		std::copy(Bytes.begin(), Bytes.end(), Copy.get());
-		return Copy;
-	}
-}
-
 bool ParseExact(const std::string& Bytes, FPeImage& OutImage)
 {
-	return TryParsePeImage(Exact(Bytes).get(), Bytes.size(), OutImage);
-}
-
-bool ReadExact(const std::string& Bytes, const std::vector<FPeResourceId>& Types, std::vector<FPeResourceData>& OutResources)
-{
-	return TryReadResources(Exact(Bytes).get(), Bytes.size(), Types, OutResources);
+	const std::vector<uint8_t> Exact(Bytes.begin(), Bytes.end());
+	return TryParsePeImage(Exact.data(), Exact.size(), OutImage);
 }
 
 bool TryAppendCertificate(std::string& Image, const std::string& Entry)

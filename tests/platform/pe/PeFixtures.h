@@ -17,9 +17,6 @@ inline std::string Text(const std::vector<uint8_t>& Bytes)
 	return std::string(Bytes.begin(), Bytes.end());
 }
 
-inline const FPeResourceId Icon{3, L""};
-inline const FPeResourceId GroupIcon{14, L""};
-inline const FPeResourceId Version{16, L""};
 inline const FPeResourceId Data{10, L""};
 
 // Every language of every resource with its bytes as the reader finds them,

@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
-// Every type, name and language with its bytes, as something that is not ours
-// finds them (the system's resource functions, wrestool natively): both header
-// layouts, string types and names with a neutral and a German version, and a
-// file whose certificate table follows the sections.
+// Every type, name and language with its bytes as the system's resource
+// functions (natively wrestool) find them: both header layouts, string types and
+// names in two languages, a certificate table behind the sections.
 TEST(PeReader, FindsEveryResourceWithTheBytesTheSystemFinds)
 {
 	std::vector<std::pair<const char*, bool>> Files = {{"sample64.dll", true}, {"sample32.dll", false}, {"target64.dll", true}, {"signed64.dll", true}};
@@ -35,21 +33,10 @@ TEST(PeReader, FindsEveryResourceWithTheBytesTheSystemFinds)
 // the one the system picks when none is asked for.
 TEST(PeReader, CopiesTheRequestedTypesInTheirOrderWithEveryLanguage)
 {
+	const std::string File = ReadFixture("named64.dll");
+	const std::vector<uint8_t> Exact(File.begin(), File.end());
 	std::vector<FPeResourceData> Resources;
-	ASSERT_TRUE(ReadExact(ReadFixture("sample64.dll"), {Version, GroupIcon, Icon}, Resources));
-	// Version 1 in two languages, the groups MAINICON and 101 (string names come
-	// first in a directory), five icons; the RCDATA resource is not asked for.
-	ASSERT_EQ(Resources.size(), 8u);
-	EXPECT_EQ(Resources[0].Type, Version);
-	ASSERT_EQ(Resources[0].Languages.size(), 2u);
-	EXPECT_EQ(Resources[0].Languages[0].Language, 0x0407);
-	EXPECT_EQ(Resources[0].DefaultLanguageIndex, 1u) << "US English, as the system picks without a neutral version";
-	EXPECT_EQ(Resources[1].Name.Name, L"MAINICON");
-	EXPECT_EQ(Resources[2].Name, (FPeResourceId{101, L""}));
-	EXPECT_EQ(Resources[7].Type, Icon);
-	EXPECT_EQ(Resources[7].Name.Id, 5u);
-
-	ASSERT_TRUE(ReadExact(ReadFixture("named64.dll"), {FPeResourceId{0, L"BLOB"}, FPeResourceId{24, L""}, FPeResourceId{0, L"BINARY"}}, Resources));
+	ASSERT_TRUE(TryReadResources(Exact.data(), Exact.size(), {FPeResourceId{0, L"BLOB"}, FPeResourceId{24, L""}, FPeResourceId{0, L"BINARY"}}, Resources));
 	ASSERT_EQ(Resources.size(), 3u);
 	EXPECT_EQ(Resources[0].Name.Name, L"PAYLOAD");
 	ASSERT_EQ(Resources[0].Languages.size(), 2u);
@@ -70,36 +57,8 @@ TEST(PeReader, CopiesTheRequestedTypesInTheirOrderWithEveryLanguage)
 	}
 }
 
-// Cut at every header boundary and inside every structure, up to the end of
-// the last thing the reader has to look at: the sections' data of a 32-bit
-// file, the certificate table that ends a signed 64-bit one. Each cut is one error.
-TEST(PeMalformed, EveryCutBeforeTheEndOfWhatIsReadIsRefused)
-{
-	for (const char* Name : {"sample32.dll", "signed64.dll"})
-	{
-		SCOPED_TRACE(Name);
-		const std::string File = ReadFixture(Name);
-		FPeImage Image;
-		ASSERT_TRUE(ParseExact(File, Image));
-		size_t Needed = static_cast<size_t>(Image.CertificateDirectory.Address) + Image.CertificateDirectory.Size;
-		for (const FPeSection& Section : Image.Sections)
-		{
-			Needed = std::max<size_t>(Needed, static_cast<size_t>(Section.RawOffset) + Section.RawSize);
-		}
-		ASSERT_LE(Needed, File.size());
-		FLogCapture Capture;
-		for (size_t Length = 0; Length < Needed; ++Length)
-		{
-			FPeImage Cut;
-			ASSERT_FALSE(ParseExact(File.substr(0, Length), Cut)) << "cut at " << Length;
-		}
-		EXPECT_EQ(Capture.Count(ELogLevel::Error), Needed);
-	}
-}
-
-// Files whose every range lies inside them (what the fuzz target checks on
-// any input) but that are still wrong: loops and shared directories, data
-// that leaves its section, certificate tables the signing rules forbid.
+// Files whose every range lies inside them (the fuzz target checks ranges) but
+// that break the rules: loops, shared directories, data leaving its section.
 TEST(PeMalformed, StructuresInsideTheFileThatBreakTheRulesAreRefused)
 {
 	const std::string File = ReadFixture("signed64.dll");
@@ -137,8 +96,6 @@ TEST(PeMalformed, StructuresInsideTheFileThatBreakTheRulesAreRefused)
 			L"Failed because a resource directory offset lies outside the file: 0x0"},
 		{"root reached again", [&](std::string& B) { PutUInt32(B, EntryData(IconDirectory, 0), 0x80000000); },
 			L"Failed because a resource directory is reached twice: 0x0"},
-		{"directory pointing at itself", [&](std::string& B) { PutUInt32(B, EntryData(IconDirectory, 0), 0x80000000 | IconDirectory); },
-			L"Failed because a resource directory is reached twice: "},
 		// Not a loop, but shared directories would let a small file list names without end.
 		{"two types sharing one directory", [&](std::string& B) { PutUInt32(B, EntryData(0, 1), 0x80000000 | IconDirectory); },
 			L"Failed because a resource directory is reached twice: "},
@@ -153,8 +110,6 @@ TEST(PeMalformed, StructuresInsideTheFileThatBreakTheRulesAreRefused)
 			L"Failed because the certificate table lies outside the file: "},
 		{"certificate entry of length 0", [&](std::string& B) { PutUInt32(B, Certificates.Address, 0); },
 			L"Failed because of an invalid certificate entry length at "},
-		{"certificate entry longer than the table", [&](std::string& B) { PutUInt32(B, Certificates.Address, Certificates.Size + 1); },
-			L"Failed because of an invalid certificate entry length at "},
 	};
 	for (const FCorruption& Case : Corruptions)
 	{
@@ -165,7 +120,5 @@ TEST(PeMalformed, StructuresInsideTheFileThatBreakTheRulesAreRefused)
 		EXPECT_FALSE(ParseExact(Bytes, Refused)) << Case.What;
 		EXPECT_NE(Capture.Dump().find(L"[Error] [PeResourceReader::TryParsePeImage] " + Case.Why), std::wstring::npos)
 			<< Case.What << "\n" << Capture.Dump();
-		std::vector<FPeResourceData> Resources;
-		EXPECT_FALSE(ReadExact(Bytes, {Icon}, Resources)) << Case.What;
 	}
 }

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Builds the PE files the PE tests look at.
+# Builds the PE files the PE tests look at: resource-only DLLs linked by
+# lld-link, 64-bit and 32-bit alike (no 32-bit C toolchain needed), and copies
+# signed with a certificate made for this run.
 #   make-fixtures.sh <our fixtures> <resource test fixtures> <output folder> <windres>
-# Resource scripts are compiled by windres and linked by lld-link into
-# resource-only DLLs, 64-bit and 32-bit alike (no 32-bit C toolchain needed).
-# Signed copies are signed with a certificate made for this run.
 set -euo pipefail
 ours=$1
 shared=$2

@@ -16,9 +16,8 @@ using FSystemPlatform = FLinuxPlatform;
 inline const std::wstring SystemClass = L"FLinuxPlatform";
 #endif
 
-// Every resource of a file, each language by itself, read by something that
-// is not ours: the system's resource functions on Windows, wrestool on Linux.
-// Type and name are a number ("14") or the name's text ("MAINICON").
+// Every resource of a file, each language by itself, as the system's resource
+// functions (wrestool on Linux) read them; type and name "14" or "MAINICON".
 using FResourceKey = std::tuple<std::wstring, std::wstring, uint16_t>;
 using FResources = std::map<FResourceKey, std::string>;
 FResources ReadResources(const std::wstring& Path);

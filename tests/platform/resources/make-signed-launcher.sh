@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Signs a copy of the launcher with a self-signed certificate made for this run.
+# Signs a copy of the launcher with a certificate made for this run; 77 (a
+# skip for CTest) when a native build has no Windows launcher.
 #   make-signed-launcher.sh <launcher.exe> <signing folder>
-# Ends with 77 (a skip for CTest) when a native build has no Windows launcher.
 set -euo pipefail
 launcher=$1
 signed=$2

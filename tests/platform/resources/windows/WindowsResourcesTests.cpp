@@ -20,8 +20,6 @@ TEST(WindowsResources, LoadsOneResourceOfALoadedModuleAndRefusesQuietly)
 	// Refusals are quiet: the caller says what was missing.
 	Bytes = {7};
 	EXPECT_FALSE(FWindowsPlatform::TryLoadResourceData(nullptr, L"#10", L"#300", Bytes));
-	EXPECT_FALSE(FWindowsPlatform::TryLoadResourceData(Module.Get(), L"", L"#300", Bytes));
-	EXPECT_FALSE(FWindowsPlatform::TryLoadResourceData(Module.Get(), L"#10", L"", Bytes));
 	EXPECT_FALSE(FWindowsPlatform::TryLoadResourceData(Module.Get(), L"#10", L"#301", Bytes));
 	EXPECT_FALSE(FWindowsPlatform::TryLoadResourceData(::GetModuleHandleW(nullptr), L"BINARY", L"BOOTSTRAPPER_EXECUTABLE", Bytes));
 	EXPECT_EQ(Bytes, std::vector<uint8_t>({7}));
