@@ -42,18 +42,12 @@ TEST_F(FileOperations, CreatePathDirectoriesCreatesOnlyTheParentsAndSaysWhatItDi
 TEST_F(FileOperations, ReadFileDecodesUtf8AndOnlyCrLfLineEndsOrFailsLeavingNoText)
 {
 	// On every system: a file saved on Windows may be shipped with any build.
-	const std::pair<std::string, std::wstring> Cases[] = {
-		{"\xEF\xBB\xBF" "a", L"\uFEFFa"},
-		{"a\r\nb\nc\rd\r\n\r", L"a\nb\nc\rd\n\r"},
-	};
+	// The byte order mark stays.
 	const std::wstring Path = Directory.Wide(L"in.txt");
-	for (const auto& [Bytes, Expected] : Cases)
-	{
-		WriteFileBytes(ToPath(Path), Bytes);
-		std::wstring Text;
-		EXPECT_TRUE(Platform->TryReadFile(Path, Text));
-		EXPECT_EQ(Text, Expected);
-	}
+	WriteFileBytes(ToPath(Path), "\xEF\xBB\xBF" "a\r\nb\nc\rd\r\n\r");
+	std::wstring Text;
+	EXPECT_TRUE(Platform->TryReadFile(Path, Text));
+	EXPECT_EQ(Text, L"\uFEFFa\nb\nc\rd\n\r");
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Successfully read file: '" + Path + L"'"));
 
 	WriteFileBytes(Directory.Path() / "bad.txt", "line one\nli\xC3\x28ne");
@@ -70,7 +64,7 @@ TEST_F(FileOperations, ReadFileDecodesUtf8AndOnlyCrLfLineEndsOrFailsLeavingNoTex
 	}
 	for (const auto& [Failing, Message] : Failures)
 	{
-		std::wstring Text = L"junk";
+		Text = L"junk";
 		EXPECT_FALSE(Platform->TryReadFile(Failing, Text));
 		EXPECT_EQ(Text, L"");
 		EXPECT_TRUE(Capture.Has(ELogLevel::Error, ReadCategory, Message + Failing + L"'")) << Capture.Dump();
