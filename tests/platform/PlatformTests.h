@@ -1,9 +1,7 @@
 #pragma once
 
-// What the platform tests share: real children (the report helper lies next
-// to the test binary; it writes what it was started with as
-// "key=value" lines, see tests/support/helpers/ReportHelper.cpp), what differs
-// between the systems, and the store the value lookup reads.
+// What the platform tests share: real children (the report helper next to the
+// test binary), what differs between the systems, and the value lookup's store.
 #include "platform/Platform.h"
 #include "platform/Utf8.h"
 #include "tests/support/LogCapture.h"
@@ -15,17 +13,16 @@
 
 #include <algorithm>
 #include <map>
+#include <sstream>
 
 inline constexpr bool bWindows = KVT_TESTS_ON_WINDOWS;
 
 inline const std::filesystem::path HelperFolder = ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path();
 inline const std::wstring ReportHelper = ToWide(HelperFolder / KVT_REPORT_HELPER_NAME);
 
-// Each key's values in the order written: "arg" gives the argument list.
+// Each key of the helper's report with its values in the order written.
 using FReport = std::map<std::wstring, std::vector<std::wstring>>;
 
-// Runs the report helper (or a copy of it) through the platform services,
-// waits and reads the report.
 inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Directory,
 	const std::optional<std::wstring>& Arguments = std::nullopt, bool bBreakaway = false,
 	const std::optional<std::wstring>& WorkingDirectory = std::nullopt, const std::wstring& Program = ReportHelper)
@@ -37,12 +34,10 @@ inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Direct
 	EXPECT_TRUE(Platform.TryRunExecutable(Program, Arguments, WorkingDirectory, bBreakaway, true, &ExitCode));
 	EXPECT_EQ(ExitCode, 0u);
 	FReport Report;
-	const std::wstring Text = ExitCode == 0 ? DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))) : L"";
-	for (size_t Start = 0, End = 0; Start < Text.size(); Start = End + 1)
+	std::wistringstream Lines(ExitCode == 0 ? DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))) : L"");
+	for (std::wstring Line; std::getline(Lines, Line);)
 	{
-		End = std::min(Text.find(L'\n', Start), Text.size());
-		const size_t Equals = Text.find(L'=', Start);
-		Report[Text.substr(Start, Equals - Start)].push_back(Text.substr(Equals + 1, End - Equals - 1));
+		Report[Line.substr(0, Line.find(L'='))].push_back(Line.substr(Line.find(L'=') + 1));
 	}
 	return Report;
 }
@@ -55,7 +50,6 @@ inline bool HasPrefix(const FLogCapture& Capture, ELogLevel Level, const std::ws
 		[&](const FLogCapture::FEntry& Entry) { return Entry.Level == Level && Entry.Line.find(Needle) != std::wstring::npos; });
 }
 
-// The real platform of this system, a folder of the test's own and its log.
 class FNativePlatformTest : public ::testing::Test
 {
 protected:
@@ -64,15 +58,13 @@ protected:
 	FLogCapture Capture;
 };
 
-// A log category of the platform class of this system.
 inline std::wstring Category(const wchar_t* Member)
 {
 	return (bWindows ? L"FWindowsPlatform::" : L"FLinuxPlatform::") + std::wstring(Member);
 }
 
 // Cases that change the test process for good (joining a job, leading a
-// process group) run in a fresh copy of the test binary, started with this
-// variable set and a filter for the case itself.
+// process group) run again in a fresh copy of the test binary.
 inline bool IsInnerCase()
 {
 	return std::getenv("KVT_PROCESS_INNER_CASE") != nullptr;
@@ -83,16 +75,15 @@ inline std::string CurrentCaseFilter()
 	return std::string("--gtest_filter=") + Info->test_suite_name() + "." + Info->name();
 }
 
-// The store the value lookup reads, written with the system's own means in
-// each source the lookup asks, in its order: the registry's roots and views on
-// Windows, the configuration folders on Linux. What it writes goes with it.
+// The value lookup's store, written with the system's own means in each source
+// the lookup asks, in its order. What it writes goes with it.
 class FRegistryStore
 {
 public:
 	FRegistryStore();
 	~FRegistryStore();
-	// The value as the system's programs store a string: zero-terminated REG_SZ
-	// data, or a file ending in a newline (an empty text: an empty file).
+	// As the system's programs store a string: zero-terminated REG_SZ data, or
+	// a file ending in a newline (an empty text: an empty file).
 	void Set(size_t Source, const std::wstring& Text);
 	bool Lookup(std::wstring& OutValue) { return Platform->TryGetValueFromRegistry(SubKey, ValueName, OutValue); }
 
@@ -101,6 +92,5 @@ public:
 	const std::wstring ValueName = L"Path";
 	std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
 	FTempDirectory Directory;
-	// Whatever the system's store needs for the object's life.
 	std::shared_ptr<void> Scope;
 };

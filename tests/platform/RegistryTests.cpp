@@ -2,19 +2,11 @@
 // configuration folders on Linux), the same cases on both systems.
 #include "tests/platform/PlatformTests.h"
 
-namespace
+TEST(Registry, NothingFoundIsOneErrorAndEachSourceShadowsTheOnesAfterIt)
 {
-	class Registry : public ::testing::Test
-	{
-	protected:
-		FRegistryStore Store;
-		FLogCapture Capture;
-		const std::wstring LookupCategory = Category(L"TryGetValueFromRegistry");
-	};
-}
-
-TEST_F(Registry, NothingFoundIsOneErrorAndAValueOnlyInTheLastSourceIsFound)
-{
+	FRegistryStore Store;
+	FLogCapture Capture;
+	const std::wstring LookupCategory = Category(L"TryGetValueFromRegistry");
 	std::wstring Value = L"unchanged";
 	EXPECT_FALSE(Store.Lookup(Value));
 	EXPECT_EQ(Value, L"unchanged");
@@ -22,28 +14,23 @@ TEST_F(Registry, NothingFoundIsOneErrorAndAValueOnlyInTheLastSourceIsFound)
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, LookupCategory, L"Failed to get value from registry" + Names));
 	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u);
 
-	Capture.Clear();
-	Store.Set(FRegistryStore::SourceCount - 1, L"/opt/kvt/\u00FCber helper");
-	ASSERT_TRUE(Store.Lookup(Value)) << Capture.Dump();
-	EXPECT_EQ(Value, L"/opt/kvt/\u00FCber helper");
-	ASSERT_EQ(Capture.Entries().size(), 2u) << Capture.Dump();
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, LookupCategory, L"Trying to get value from registry" + Names));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, LookupCategory, L"Found value: '/opt/kvt/\u00FCber helper'"));
-}
-
-TEST_F(Registry, EachSourceShadowsTheOnesAfterIt)
-{
-	std::wstring Value;
+	// Filled from the last source to the first, each new value hides the older ones.
 	for (size_t Source = FRegistryStore::SourceCount; Source-- > 0;)
 	{
-		Store.Set(Source, L"source " + std::to_wstring(Source));
-		ASSERT_TRUE(Store.Lookup(Value));
-		EXPECT_EQ(Value, L"source " + std::to_wstring(Source));
+		Capture.Clear();
+		const std::wstring Text = L"/opt/kvt/\u00FCber helper " + std::to_wstring(Source);
+		Store.Set(Source, Text);
+		ASSERT_TRUE(Store.Lookup(Value)) << Capture.Dump();
+		EXPECT_EQ(Value, Text);
+		ASSERT_EQ(Capture.Entries().size(), 2u) << Capture.Dump();
+		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, LookupCategory, L"Trying to get value from registry" + Names));
+		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, LookupCategory, L"Found value: '" + Text + L"'"));
 	}
 }
 
-TEST_F(Registry, AnEmptyValueCountsAsAbsentAndAZeroEndsTheText)
+TEST(Registry, AnEmptyValueCountsAsAbsentAndAZeroEndsTheText)
 {
+	FRegistryStore Store;
 	Store.Set(FRegistryStore::SourceCount - 1, L"last");
 	Store.Set(0, L"");
 	std::wstring Value;

@@ -1,5 +1,4 @@
-// The system-free parts of the platform layer: UTF-8, command lines, the run
-// sequence, error lines and GUID components.
+// The system-free parts of the platform layer.
 #include "platform/CommandLineArguments.h"
 #include "platform/GuidComponents.h"
 #include "platform/ProcessRun.h"
@@ -11,27 +10,7 @@
 
 using FArguments = std::vector<std::wstring>;
 
-TEST(Utf8, EveryCodeUnitSurvivesTheRoundTrip)
-{
-	// U+1F600 is a pair of units on Windows, one unit on Linux.
-	const std::wstring Text = std::wstring(L"a\u00E9\u4E2D\U0001F600") + wchar_t(0xD800) + L"x" + wchar_t(0xDC00) + L"\n";
-	std::string Bytes;
-	ASSERT_TRUE(TryEncodeUtf8(Text, Bytes));
-	EXPECT_EQ(Bytes, "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\xED\xA0\x80x\xED\xB0\x80\n");
-	std::wstring Back;
-	size_t Offset = 0;
-	ASSERT_TRUE(TryDecodeUtf8(Bytes, Back, Offset));
-	EXPECT_EQ(Back, Text);
-	EXPECT_EQ(DecodeUtf8Lossless("a\xFF" "b"), L"a\uFFFDb");
-	if constexpr (sizeof(wchar_t) == 4)
-	{
-		// Only a 32-bit wide character can hold a value without a UTF-8 form.
-		EXPECT_FALSE(TryEncodeUtf8(std::wstring{wchar_t(0x110000)}, Bytes));
-		EXPECT_EQ(EncodeUtf8Lossless(std::wstring{L'a', wchar_t(0x110000)}), "a\xEF\xBF\xBD");
-	}
-}
-
-TEST(Utf8, MalformedSequencesAreRefusedWithTheirOffset)
+TEST(Utf8, MalformedSequencesAreRefusedWithTheirOffsetOrReplaced)
 {
 	const std::pair<std::string, size_t> Cases[] = {
 		{"ab\x80", 2},              // stray continuation byte
@@ -49,12 +28,17 @@ TEST(Utf8, MalformedSequencesAreRefusedWithTheirOffset)
 		EXPECT_FALSE(TryDecodeUtf8(Bytes, Text, Offset)) << Bytes;
 		EXPECT_EQ(Offset, Expected) << Bytes;
 	}
+	EXPECT_EQ(DecodeUtf8Lossless("a\xFF" "b"), L"a\uFFFDb");
+	if constexpr (sizeof(wchar_t) == 4)
+	{
+		// Only a 32-bit wide character can hold a value without a UTF-8 form.
+		EXPECT_EQ(EncodeUtf8Lossless(std::wstring{L'a', wchar_t(0x110000)}), "a\xEF\xBF\xBD");
+	}
 }
 
-TEST(CommandLineArguments, SplitByTheWindowsRulesAndJoinedBackUnchanged)
+TEST(CommandLines, SplitAndJoinedByTheWindowsRulesAndFormedForAProcess)
 {
 	const std::pair<const wchar_t*, FArguments> Splits[] = {
-		{L"\"abc\" d e", {L"abc", L"d", L"e"}},
 		{L"a\\\\b d\"e f\"g h", {L"a\\\\b", L"de fg", L"h"}},
 		{L"a\\\\\\\"b c d", {L"a\\\"b", L"c", L"d"}},
 		{L"a\\\\\\\\\"b c\" d e", {L"a\\\\b c", L"d", L"e"}},
@@ -75,20 +59,14 @@ TEST(CommandLineArguments, SplitByTheWindowsRulesAndJoinedBackUnchanged)
 	{
 		EXPECT_EQ(JoinCommandLineArguments(Arguments), Expected) << Expected;
 	}
-	const FArguments Arguments = {L"plain", L"", L"tab\there", L"quote\"inside", L"\"quoted\"", L"trailing\\",
-		L"back\\\\\"slash", L"new\nline", L"\u00FCber"};
-	EXPECT_EQ(SplitCommandLineArguments(JoinCommandLineArguments(Arguments)), Arguments);
-}
-
-TEST(ProcessCommandLine, AnArgumentTextEvenAnEmptyOneFollowsTheQuotedPathAfterOneSpace)
-{
-	// The Windows form, logged on every system; a quote in a Linux path stays in it.
+	// A process's command line, logged on every system: an argument text, even an
+	// empty one, follows the quoted path after one space; a quote in a Linux path stays.
 	EXPECT_EQ(FormProcessCommandLine(L"/a\"b", std::wstring(L"x")), L"\"/a\"b\" x");
 	EXPECT_EQ(FormProcessCommandLine(L"/my games/run", std::wstring()), L"\"/my games/run\" ");
 	EXPECT_EQ(FormProcessCommandLine(L"/my games/run", std::nullopt), L"\"/my games/run\"");
 }
 
-TEST(RunProcess, FailedWaitStoresTheSystemErrorInsteadOfAnExitCode)
+TEST(RunProcess, ABreakawayChildIsSaidToStayOutAndAFailedWaitStoresTheSystemError)
 {
 	// A wait that fails cannot be brought about with a real child on Windows.
 	struct FFailingWait final : IProcessStarter
@@ -107,8 +85,10 @@ TEST(RunProcess, FailedWaitStoresTheSystemErrorInsteadOfAnExitCode)
 	} Starter;
 	FLogCapture Capture;
 	uint32_t ExitCode = 7;
-	EXPECT_FALSE(RunProcess(L"Test::Run", Starter, L"game", std::nullopt, std::nullopt, false, true, &ExitCode));
+	EXPECT_FALSE(RunProcess(L"Test::Run", Starter, L"game", std::nullopt, std::nullopt, true, true, &ExitCode));
 	EXPECT_EQ(ExitCode, 10u);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"Test::Run", L"No working directory"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"Test::Run", L"Process will NOT be added to job"));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"Test::Run", L"Waiting for exit code"));
 	EXPECT_EQ(Capture.Dump().find(L"Process exited"), std::wstring::npos) << Capture.Dump();
 }

@@ -1,11 +1,7 @@
-// Test helper: writes what it was started with to the file named by
-// KVT_REPORT_FILE, one "key=value" line each, in UTF-8:
-//   arg=<each argument, the program name first>
-//   cwd=<working directory>
-//   env=<NAME=VALUE of each variable whose name starts with KVT_>
-// and the facts of tests/support/helpers/<system>/ReportSystem.cpp (nothing
-// without KVT_REPORT_FILE). It then ends with the exit code in
-// KVT_REPORT_EXIT_CODE (0 when that is not set), or dies of KVT_REPORT_SIGNAL.
+// Test helper: writes to the file named by KVT_REPORT_FILE, if any, what it was
+// started with as UTF-8 "key=value" lines: arg= each argument (the program
+// first), cwd=, env= each KVT_ variable, and its system's facts. It then ends
+// with the code in KVT_REPORT_EXIT_CODE (else 0) or dies of KVT_REPORT_SIGNAL.
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
 #include "tests/support/helpers/ReportSystem.h"
@@ -33,13 +29,9 @@ int main(int ArgumentCount, char** Arguments)
 {
 	const char* ReportFile = std::getenv("KVT_REPORT_FILE");
 	std::wstring WorkingDirectory;
-	if (ReportFile == nullptr)
+	if (ReportFile == nullptr || !TryFromFileSystemPath(std::filesystem::current_path(), WorkingDirectory))
 	{
 		return Exit();
-	}
-	if (!TryFromFileSystemPath(std::filesystem::current_path(), WorkingDirectory))
-	{
-		return 2;
 	}
 	std::wstring Text;
 	for (const std::wstring& Argument : GetReportArguments(ArgumentCount, Arguments))

@@ -22,14 +22,11 @@ std::vector<std::wstring> GetReportEnvironment()
 {
 	std::vector<std::wstring> Result;
 	wchar_t* Block = ::GetEnvironmentStringsW();
-	for (const wchar_t* Entry = Block; Entry != nullptr && *Entry != L'\0'; Entry += Result.back().size() + 1)
+	for (const wchar_t* Entry = Block; *Entry != L'\0'; Entry += Result.back().size() + 1)
 	{
 		Result.emplace_back(Entry);
 	}
-	if (Block != nullptr)
-	{
-		::FreeEnvironmentStringsW(Block);
-	}
+	::FreeEnvironmentStringsW(Block);
 	return Result;
 }
 
