@@ -1,7 +1,6 @@
-// The real launcher, started as a player's system would start it, with real
-// children, the real registry (or its Linux store) and a loopback telemetry
-// server. Each test lays out a game folder of its own. What the unit tests of
-// the sequence already show with the fake platform is not repeated here.
+// The real launcher as a player's system starts it, with real children, the
+// real registry (or its Linux store) and a loopback telemetry server: only
+// what the unit tests with the fake platform cannot show.
 #include "BuildConfig.h"
 #include "platform/Utf8.h"
 #include "tests/support/LoopbackServer.h"
@@ -10,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cwctype>
 #include <filesystem>
 #include <regex>
 
@@ -40,11 +37,9 @@ namespace
 	}
 
 	// What differs between the systems: where the User Helper is registered
-	// (the current user's registry; a store of one file per value below the
-	// configuration folder, which the test points into its own folder), other
-	// names of one file, and whether a child's report shows it in the
-	// launcher's session group (the job; the launcher's new process group,
-	// neither the test's nor the child's own).
+	// (the Linux store is pointed into the test's folder), other names of one
+	// file, and how a child shows it is in the launcher's session group (the
+	// job; the launcher's new process group, neither the test's nor its own).
 #if KVT_TEST_ON_WINDOWS
 	const wchar_t* const UserHelperKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
 
@@ -56,18 +51,11 @@ namespace
 
 	void UnregisterUserHelper() { ::RegDeleteKeyW(HKEY_CURRENT_USER, UserHelperKey); }
 
-	// Another letter case, and the 8.3 name where the file system keeps one.
+	// The 8.3 name (of the temporary folder at least), and another letter case next to the configuration.
 	FLines MakeOtherNamesOf(const std::wstring& Path)
 	{
-		FLines Names{Path};
-		std::transform(Path.begin(), Path.end(), Names[0].begin(), [](wchar_t Character) { return std::towlower(Character); });
 		wchar_t Short[MAX_PATH] = {};
-		const DWORD Length = ::GetShortPathNameW(Path.c_str(), Short, MAX_PATH);
-		if (Length > 0 && Length < MAX_PATH && Path != Short)
-		{
-			Names.emplace_back(Short, Length);
-		}
-		return Names;
+		return {std::wstring(Short, ::GetShortPathNameW(Path.c_str(), Short, MAX_PATH)), L"LAUNCHER.EXE"};
 	}
 
 	bool InSessionGroup(const std::wstring& Report) { return Fact(Report, L"injob") == L"1"; }
@@ -92,8 +80,7 @@ namespace
 
 	bool InSessionGroup(const std::wstring& Report)
 	{
-		const std::wstring Group = Fact(Report, L"pgid");
-		return Group != L"?" && Group != std::to_wstring(::getpgrp()) && Group != Fact(Report, L"pid");
+		return Fact(Report, L"pgid") != std::to_wstring(::getpgrp()) && Fact(Report, L"pgid") != Fact(Report, L"pid");
 	}
 #endif
 
@@ -107,8 +94,7 @@ namespace
 		std::wstring UserHelper = Folder.Wide(L"Service" + Exe + L"-dir/UserHelper" + Exe);
 		FLoopbackServer Server;
 		// What the last run left: its exit code, its log, the reports (empty
-		// when the program never ran), the session from the log and the
-		// telemetry of that session.
+		// when the program never ran), the session and its telemetry.
 		uint32_t ExitCode = 0;
 		std::wstring Log, Target, Helper, SessionGuid;
 		std::vector<FRecordedRequest> Events;
@@ -154,7 +140,6 @@ namespace
 			Helper = ReadText(Folder.Wide(L"Run/report.txt"));
 			const size_t At = Log.find(L"Generated Session GUID: '");
 			SessionGuid = At == std::wstring::npos ? L"" : Log.substr(At + 25, 36);
-			// The telemetry of that session, with its path and query.
 			const std::string Version = std::regex_replace(EncodeUtf8Lossless(KVT_VERSION_TAG), std::regex("\\+"), "%2B");
 			Events = Server.RequestsTo("/telemetry/data?SessionID=" + EncodeUtf8Lossless(SessionGuid) +
 				"&AppID=ZorvanOnlineServices.BootStrapper&AppVersion=" + Version + "&AppEnvironment=prod&UploadType=eteventstream");
@@ -213,9 +198,8 @@ TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 // gets, and there is no exit event. It never keeps the game from starting.
 TEST_F(EndToEnd, ABrokenHelperOrNoOperation)
 {
-	const std::wstring Broken = Folder.Wide(L"broken" + Exe);
-	WriteFileBytes(ToPath(Broken), "this is not a program\n");
-	RegisterUserHelper(Folder.Wide(), Broken);
+	std::filesystem::remove(ToPath(UserHelper));
+	WriteFileBytes(ToPath(UserHelper), "this is not a program\n");
 	WriteConfig(L"");
 	Launch();
 	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13");
