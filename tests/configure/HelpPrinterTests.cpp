@@ -11,20 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
-	using FLines = std::vector<std::wstring>;
-
-	// The option lines of a single option's help. "[-x]" makes the column
-	// K = 6, so Width - 8 is the description width D.
-	FLines SingleOptionLines(int32_t Width, const std::wstring& Description)
-	{
-		FHelpPrinter Printer(L"t.exe", Width);
-		Printer.SetOptionGroups({{FCommandLineOption{L"-x", L"--x", L"[-x]", Description}}});
-		const FLines Lines = Printer.BuildLines();
-		return FLines(std::find(Lines.begin(), Lines.end(), L"Options:") + 1, Lines.end());
-	}
-}
+using FLines = std::vector<std::wstring>;
 
 TEST(HelpPrinter, ParagraphsAndUsageLinesLineUpUnderTheProgramName)
 {
@@ -46,6 +33,15 @@ TEST(HelpPrinter, ParagraphsAndUsageLinesLineUpUnderTheProgramName)
 
 TEST(HelpPrinter, DescriptionOfExactlyTheWidthStaysOneLineAndNoRoomMeansNoCut)
 {
+	// The option lines of a single option's help: "[-x]" makes the column
+	// K = 6, so Width - 8 is the description width D.
+	const auto SingleOptionLines = [](int32_t Width, const std::wstring& Description)
+	{
+		FHelpPrinter Printer(L"t.exe", Width);
+		Printer.SetOptionGroups({{FCommandLineOption{L"-x", L"--x", L"[-x]", Description}}});
+		const FLines Lines = Printer.BuildLines();
+		return FLines(std::find(Lines.begin(), Lines.end(), L"Options:") + 1, Lines.end());
+	};
 	EXPECT_EQ(SingleOptionLines(20, L"abcdefghijkl"), (FLines{L"  [-x] abcdefghijkl"}));
 	EXPECT_EQ(SingleOptionLines(20, L"abcdefghijklm"), (FLines{L"  [-x] abcdefghijkl", L"       m"}));
 	for (const int32_t Width : {8, 3, -5})

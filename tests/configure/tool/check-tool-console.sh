@@ -25,13 +25,12 @@ done
 mkdir -p "$work/game"
 output=Launcher$([ "${tool%.exe}" != "$tool" ] && echo .exe)
 seq 1000 >"$work/game/$output"
-cp "$work/game/$output" "$work/expected"
 # 32 KiB: the tool's log fits, the launcher it carries does not. SIGXFSZ is
 # ignored, so the write fails with an error instead of killing the tool.
 # shellcheck disable=SC2086
 console=$(cd "$work/game" && trap '' XFSZ && ulimit -f 32 && $runner "$tool" -o "$output" -a Game 2>&1 | tr -d '\r')
 [ $? -eq 1 ] || problems+=("cut-off write: exit code not 1")
-cmp -s "$work/expected" "$work/game/$output" || problems+=("the old launcher was changed")
+seq 1000 | cmp -s - "$work/game/$output" || problems+=("the old launcher was changed")
 [ "$(ls -A "$work/game")" = "$output" ] || problems+=("files left: $(ls -A "$work/game" | tr '\n' ' ')")
 system_line=$(grep -n -m1 "^Failed to write the new file: " <<<"$console" | cut -d: -f1)
 write_line=$(grep -n -m1 -xF "Failed with: Bad=1, Fail=1, FileName:'$output'" <<<"$console" | cut -d: -f1)
