@@ -148,7 +148,7 @@ namespace
 }
 
 // One run shows what the game and the User Helper get from a real start, and
-// what the server receives: here the User Helper dies by a crash, which must
+// what the server receives: here the User Helper ends as a crash ends it, which must
 // not keep the game from starting.
 TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 {
