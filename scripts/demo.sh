@@ -11,14 +11,14 @@ source scripts/lib/build.sh
 
 kvt_install_deps >/dev/null
 # Only the programs run below, not the tests (they take most of a full build):
-# the launcher and the configure tool that carries it, the sample game and the
-# sample User Helper, and the Windows game with icons and version information
+# the launcher and the configure tool that carries it, the sample game (also the
+# sample User Helper), and the Windows game with icons and version information
 # that the Linux tool copies with -r.
 echo "=== building windows"
 kvt_build_quietly windows KVTBootstrapper KVTBootstrapperTool \
-  kvt_report_helper kvt_userhelper_standin kvt_fixture_game
+  kvt_report_helper kvt_fixture_game
 echo "=== building linux"
-kvt_build_quietly linux kvt-bootstrapper kvt-bootstrapper-tool kvt_report_helper kvt_userhelper_standin
+kvt_build_quietly linux kvt-bootstrapper kvt-bootstrapper-tool kvt_report_helper
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/kvt-demo.XXXXXX")
 cleanup() {
@@ -27,10 +27,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The sample programs are the test suite's stand-ins: the game writes what it
-# received to KVT_REPORT_FILE and exits with KVT_REPORT_EXIT_CODE; the User
-# Helper asks for one restart, then reports success (KVT_E2E_HELPER_EXITS).
-export KVT_E2E_HELPER_EXITS=3,0 KVT_REPORT_EXIT_CODE=7
+# The sample programs are the test suite's report helper: it writes what it
+# received to KVT_REPORT_FILE and exits with KVT_REPORT_EXIT_CODE (0 when unset).
+# As the User Helper it runs first and succeeds; the game's report replaces its own.
 
 show() {
   local log=$1 report=$2
@@ -45,7 +44,7 @@ echo "=================== Linux: kvt-bootstrapper ==================="
 game="$demo/linux/Sample Game"
 mkdir -p "$game" "$demo/linux/service" "$demo/linux/config/SOFTWARE/Zorvan Games/KVT/UserHelper"
 cp build/linux/tests/platform/kvt_report_helper "$game/SampleGame"
-cp build/linux/tests/e2e/kvt_userhelper_standin "$demo/linux/service/UserHelper"
+cp build/linux/tests/platform/kvt_report_helper "$demo/linux/service/UserHelper"
 echo "--- the configure tool writes the launcher and its INI next to the game:"
 (cd "$game" && "$root/build/linux/bin/kvt-bootstrapper-tool" -o Launcher -a SampleGame --wait-for-exit) | sed 's/^/    /'
 # The Linux launcher's registry: one file per value under the user's config folder.
@@ -53,7 +52,7 @@ printf '%s\n' "$demo/linux/service/UserHelper" >"$demo/linux/config/SOFTWARE/Zor
 echo "Launcher.ini:"; cat "$game/Launcher.ini"
 set +e
 XDG_CONFIG_HOME="$demo/linux/config" XDG_CONFIG_DIRS="$demo/linux/none" XDG_STATE_HOME="$demo/linux/state" \
-  KVT_REPORT_FILE="$demo/linux/game-report.txt" KVT_E2E_HELPER_REPORT="$demo/linux/helper-report.txt" \
+  KVT_REPORT_FILE="$demo/linux/game-report.txt" \
   "$game/Launcher" --level 3 "player one"
 code=$?
 set -e
@@ -67,13 +66,13 @@ wineboot -i >/dev/null 2>&1 </dev/null
 game="$demo/windows/Sample Game"
 mkdir -p "$game" "$demo/windows/service"
 cp build/windows/tests/platform/kvt_report_helper.exe "$game/SampleGame.exe"
-cp build/windows/tests/e2e/kvt_userhelper_standin.exe "$demo/windows/service/UserHelper.exe"
+cp build/windows/tests/platform/kvt_report_helper.exe "$demo/windows/service/UserHelper.exe"
 echo "--- the configure tool writes the launcher and its INI next to the game:"
 (cd "$game" && wine "$root/build/windows/bin/KVTBootstrapperTool.exe" -o Launcher.exe -a SampleGame.exe -f </dev/null) | tr -d '\r' | sed 's/^/    /'
 echo "Launcher.ini:"; tr -d '\r' <"$game/Launcher.ini"
 wine reg add 'HKCU\SOFTWARE\Zorvan Games\KVT\UserHelper' /v Path /t REG_SZ /d "Z:$demo/windows/service/UserHelper.exe" /f >/dev/null 2>&1 </dev/null
 set +e
-KVT_REPORT_FILE="Z:$demo/windows/game-report.txt" KVT_E2E_HELPER_REPORT="Z:$demo/windows/helper-report.txt" \
+KVT_REPORT_FILE="Z:$demo/windows/game-report.txt" \
   wine "$game/Launcher.exe" --level 3 "player one" </dev/null
 code=$?
 set -e
@@ -97,7 +96,7 @@ for file in SampleGame.exe Launcher.exe; do
   wrestool -l "$game/$file" | grep -E -- '--type=(3|14|16) ' | sed -E 's/ \[.*//; s/^/    /'
 done
 set +e
-KVT_REPORT_FILE="Z:$demo/from-linux/game-report.txt" KVT_E2E_HELPER_REPORT="Z:$demo/from-linux/helper-report.txt" \
+KVT_REPORT_FILE="Z:$demo/from-linux/game-report.txt" \
   wine "$game/Launcher.exe" "prepared on linux" </dev/null
 code=$?
 set -e

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -12,28 +11,15 @@ namespace
 {
 	using FTokens = std::vector<std::wstring>;
 	const std::wstring None = L"<none>";
-
-	// The option's value, or None when the lookup fails.
-	std::wstring ValueOf(const std::wstring& Text, const std::wstring& Name)
-	{
-		std::wstring Value = None;
-		FCommandLine(Text).TryGetOptionValue(Name, Value);
-		return Value;
-	}
 }
 
 TEST(CommandLine, DoubleQuotesGroupAndSingleQuotesOnlyWrap)
 {
 	const std::pair<const wchar_t*, FTokens> Cases[] = {
-		{L"-o \"C:\\Program Files\\App.exe\"", {L"-o", L"C:\\Program Files\\App.exe"}},
-		// A single quote pairs only across no space: both quotes are dropped here.
-		{L"-o 'C:\\Program Files\\App.exe'", {L"-o", L"C:\\Program", L"Files\\App.exe"}},
-		{L"'abc' 'a\"b' \"a'b c\"", {L"'abc'", L"'a\"b'", L"a'b c"}},
-		{L"-o \"\" abc\"d e\" x'y'", {L"-o", L"", L"abc", L"d e", L"x", L"'y'"}},
-		// A quote without its partner is skipped and the text behind it read on.
-		{L"\"unclosed text", {L"unclosed", L"text"}},
-		// Only the space separates.
-		{L"  a   b\tc  ", {L"a", L"b\tc"}},
+		// A single quote pairs only across no space and stays part of the token.
+		{L"-o 'C:\\Program Files' 'abc' x'y'", {L"-o", L"C:\\Program", L"Files", L"'abc'", L"x", L"'y'"}},
+		// A quote without its partner is skipped and the text behind it read on; only the space separates.
+		{L"\"\" a\"b c\"  \"unclosed\ttext", {L"", L"a", L"b c", L"unclosed\ttext"}},
 	};
 	for (const auto& [Text, Tokens] : Cases)
 	{
@@ -48,53 +34,54 @@ TEST(CommandLine, DoubleQuotesGroupAndSingleQuotesOnlyWrap)
 
 	// Tens of thousands of characters in one token must not exhaust the stack.
 	const std::wstring Long(100000, L'a');
-	EXPECT_EQ(ValueOf(L"-o \"" + Long + L" b\"", L"-o"), Long + L" b");
+	EXPECT_EQ(FCommandLine(L"-o \"" + Long + L" b\"").GetTokens(), (FTokens{L"-o", Long + L" b"}));
 }
 
+// Options are asked for by their record: the short form first, the long form
+// when the short one gives nothing.
 TEST(CommandLine, OptionsMatchLooselyButOnlyWithADashAndTakeTheNextToken)
 {
-	const std::tuple<const wchar_t*, const wchar_t*, bool, std::wstring> Cases[] = {
-		{L"-o x", L"-o", true, L"x"}, {L"-O x", L"-o", true, L"x"}, {L"--o x", L"-o", true, L"x"},
-		{L"---o x", L"-o", true, L"x"}, {L"--OUTPUT_PATH x", L"--output-path", true, L"x"},
-		{L"outputpath x", L"--output-path", false, None}, {L"-op x", L"-o", false, None},
+	const FConfigureOptions Options = MakeConfigureOptions(FCommandLine(L""));
+	const std::pair<const wchar_t*, std::wstring> Cases[] = {
+		{L"--o x", L"x"}, {L"--OUTPUT_PATH x", L"x"}, {L"outputpath x", None}, {L"-op x", None},
 		// "=" is no separator: the whole token is another name.
-		{L"--app-path=App.exe", L"--app-path", false, None},
-		{L"--app-path=\"My App.exe\"", L"--app-path", true, L"My App.exe"},
+		{L"--output-path=x", None},
 		// The value is simply the next token, of the first occurrence.
-		{L"-o -a App.exe", L"-o", true, L"-a"}, {L"-o \"\" -a App.exe", L"-o", true, L""},
-		{L"-o first -o second", L"-o", true, L"first"}, {L"-a App.exe -o", L"-o", true, None},
+		{L"-o -a App.exe", L"-a"}, {L"-o \"\" -a App.exe", L""}, {L"-o first -o second", L"first"},
+		{L"--output-path long.exe -o short.exe", L"short.exe"}, {L"--OUTPUT-PATH long.exe -o", L"long.exe"},
+		{L"-a App.exe -o", None},
 	};
-	for (const auto& [Text, Name, bFound, Value] : Cases)
+	for (const auto& [Text, Value] : Cases)
 	{
-		EXPECT_EQ(FCommandLine(Text).HasOption(Name), bFound) << Text;
-		EXPECT_EQ(ValueOf(Text, Name), Value) << Text;
+		std::wstring Path = None;
+		EXPECT_EQ(TryGetOptionPath(FCommandLine(Text), Options.OutputPath, Path), Value != None) << Text;
+		EXPECT_EQ(Path, Value) << Text;
 	}
 }
 
-TEST(CommandLine, BooleanValues)
+TEST(CommandLine, FlagsNeedNoValueAndTakeOnlyABooleanOne)
 {
-	const std::tuple<const wchar_t*, const wchar_t*, const char*> Flags[] = {
-		{L"-r", L"-r", "true"}, {L"-r 0", L"-r", "false"}, {L"-r FALSE", L"-r", "false"}, {L"-r maybe", L"-r", "true"},
-		// The next token is only looked at, not consumed.
-		{L"-r -f", L"-r", "true"}, {L"-r -f", L"-f", "true"}, {L"-f", L"-r", "absent"},
+	const FConfigureOptions Options = MakeConfigureOptions(FCommandLine(L""));
+	const std::pair<const wchar_t*, const char*> Flags[] = {
+		{L"-f", "true"}, {L"-f FALSE", "false"}, {L"-f maybe", "true"}, {L"-n", "absent"},
+		// The next token is only looked at, not consumed; the short form is asked first.
+		{L"-f -n", "true"}, {L"-n -f", "true"}, {L"-f 0 --wait-for-exit 1", "false"}, {L"--WAIT-FOR-EXIT 0", "false"},
 	};
-	for (const auto& [Text, Name, Flag] : Flags)
+	for (const auto& [Text, Flag] : Flags)
 	{
 		bool bValue = false;
-		const bool bFound = FCommandLine(Text).TryGetBoolOption(Name, bValue);
-		EXPECT_STREQ(!bFound ? "absent" : bValue ? "true" : "false", Flag) << Text << " " << Name;
+		const bool bFound = TryGetOptionFlag(FCommandLine(Text), Options.WaitForExit, bValue);
+		EXPECT_STREQ(!bFound ? "absent" : bValue ? "true" : "false", Flag) << Text;
 	}
 }
 
 TEST(CommandLine, KeysBecomeLongOptionsAndBack)
 {
 	const FCommandLine CommandLine(L"");
-	const std::pair<const wchar_t*, const wchar_t*> ToOption[] = {{L"WaitForExit", L"--wait-for-exit"},
-		{L"NoOperation", L"--no-operation"},
-		// A run of capitals is one word, up to and including the next word's capital.
-		{L"URLPath", L"--urlpath"}, {L"appPath", L"--app-path"}, {L"", L"--"},
-		// Z is no capital of these rules and is dropped.
-		{L"ZipFile", L"--ip-file"}};
+	// A run of capitals is one word, up to and including the next word's capital;
+	// Z is no capital of these rules and is dropped.
+	const std::pair<const wchar_t*, const wchar_t*> ToOption[] = {
+		{L"URLPath", L"--urlpath"}, {L"appPath", L"--app-path"}, {L"", L"--"}, {L"ZipFile", L"--ip-file"}};
 	for (const auto& [Key, Option] : ToOption)
 	{
 		EXPECT_EQ(CommandLine.ToOptionName(Key), Option) << Key;
@@ -102,21 +89,4 @@ TEST(CommandLine, KeysBecomeLongOptionsAndBack)
 	EXPECT_EQ(CommandLine.ToKeyName(L"--NO-OPERATION"), L"NoOperation");
 	// Each word is capitalised wherever it occurs, also inside later words.
 	EXPECT_EQ(CommandLine.ToKeyName(L"--a-ab"), L"AAb");
-}
-
-TEST(CommandLine, OptionRecordsAskTheShortFormFirst)
-{
-	const FConfigureOptions Options = MakeConfigureOptions(FCommandLine(L""));
-	std::wstring Path;
-	EXPECT_TRUE(TryGetOptionPath(FCommandLine(L"--output-path long.exe -o short.exe"), Options.OutputPath, Path));
-	EXPECT_EQ(Path, L"short.exe");
-	// A short form without a value gives nothing, so the long form is asked.
-	EXPECT_TRUE(TryGetOptionPath(FCommandLine(L"--OUTPUT-PATH long.exe -o"), Options.OutputPath, Path));
-	EXPECT_EQ(Path, L"long.exe");
-	EXPECT_FALSE(TryGetOptionPath(FCommandLine(L"-a App.exe"), Options.OutputPath, Path));
-
-	bool bValue = true;
-	EXPECT_TRUE(TryGetOptionFlag(FCommandLine(L"-f 0 --wait-for-exit 1"), Options.WaitForExit, bValue));
-	EXPECT_FALSE(bValue);
-	EXPECT_FALSE(TryGetOptionFlag(FCommandLine(L"-n"), Options.WaitForExit, bValue));
 }

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # What only a shell around the real tool shows:
-# - the help on standard output, exit code 0, laid out for 80 columns where the
-#   console width cannot be read (the output is a pipe here), also when the
-#   arguments are too few;
+# - the help on standard output, exit code 0, also when the arguments are too few;
 # - a launcher write that fails half-way (a file-size limit here, a full disk
 #   for a studio) leaves the launcher that was there byte for byte, no partial
 #   file beside it, the system's error before the write's own line, and exit 1.
@@ -23,20 +21,16 @@ for args in --help "" -o "-o out/L -a App -h 1"; do
   grep -qxF "  $(basename "$tool") [-h|--help]" <<<"$help" || problems+=("no help for '$args'")
 done
 [ ! -e "$work/out" ] || problems+=("the help configured a launcher")
-# At 80 columns the option descriptions are cut to end in column 79.
-widest=$(sed -n '/^Options:$/,$p' <<<"$help" | awk '{ if (length > n) n = length } END { print n + 0 }')
-[ "$widest" -eq 79 ] || problems+=("the options are $widest columns wide, not 79")
 
 mkdir -p "$work/game"
 output=Launcher$([ "${tool%.exe}" != "$tool" ] && echo .exe)
 seq 1000 >"$work/game/$output"
-cp "$work/game/$output" "$work/expected"
 # 32 KiB: the tool's log fits, the launcher it carries does not. SIGXFSZ is
 # ignored, so the write fails with an error instead of killing the tool.
 # shellcheck disable=SC2086
 console=$(cd "$work/game" && trap '' XFSZ && ulimit -f 32 && $runner "$tool" -o "$output" -a Game 2>&1 | tr -d '\r')
 [ $? -eq 1 ] || problems+=("cut-off write: exit code not 1")
-cmp -s "$work/expected" "$work/game/$output" || problems+=("the old launcher was changed")
+seq 1000 | cmp -s - "$work/game/$output" || problems+=("the old launcher was changed")
 [ "$(ls -A "$work/game")" = "$output" ] || problems+=("files left: $(ls -A "$work/game" | tr '\n' ' ')")
 system_line=$(grep -n -m1 "^Failed to write the new file: " <<<"$console" | cut -d: -f1)
 write_line=$(grep -n -m1 -xF "Failed with: Bad=1, Fail=1, FileName:'$output'" <<<"$console" | cut -d: -f1)
@@ -50,4 +44,4 @@ if [ "${#problems[@]}" -gt 0 ]; then
   printf '%s\n' "--- help:" "$help" "--- cut-off write:" "$console"
   exit 1
 fi
-echo "help on standard output for 80 columns; a cut-off launcher write left the old launcher and nothing else"
+echo "help on standard output; a cut-off launcher write left the old launcher and nothing else"
