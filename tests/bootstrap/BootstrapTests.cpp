@@ -227,12 +227,11 @@ TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCod
 	EXPECT_TRUE(TargetRun().bWait && !TargetRun().WorkingDirectory) << Capture.Dump();
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Target application failed with exit code: C0000409h."));
 
-	// The target cannot be started.
+	// The second game cannot be started.
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Failed to run the target application."));
 	EXPECT_EQ(Telemetry.back(), L"StartupSpeed restarts 0 final 0");
 
-	// The startup information cannot be published.
 	Platform->Failing = {L"KVT_SESSION_STARTUPINFO"};
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Initialization completion failed. Cannot proceed to run the target application."));

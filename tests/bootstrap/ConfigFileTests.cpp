@@ -24,7 +24,6 @@ namespace
 		FLogCapture Capture;
 		const std::wstring ConfigPath = InSampleFolder(L"Launcher.ini");
 
-		// The messages logged at one level, or at all.
 		std::vector<std::wstring> Messages(std::optional<ELogLevel> Level = std::nullopt) const
 		{
 			std::vector<std::wstring> Result;
