@@ -38,7 +38,6 @@ namespace
 	};
 
 	const std::wstring GuidText = L"0123abcd-4567-ef01-89ab-2345cdef6789";
-	const std::wstring RegistryKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
 	const std::wstring Run_ = L"[Info] [FGenericBootstrapper::Bootstrap] ";
 	const std::wstring Error = L"[Error] [FGenericBootstrapper::Bootstrap] ";
 
@@ -67,7 +66,6 @@ namespace
 			Platform->ExecutablePath = Launcher;
 			Platform->Files = {{Game, L""}, {Helper, L""}};
 			Platform->Directories.insert(InSampleFolder(L"Bin"));
-			Platform->RegistryValues[{RegistryKey, L"Path"}] = Helper;
 			WriteConfig(L"ApplicationPath=Game.exe\nNoOperation=1\n");
 		}
 		void WriteConfig(const std::wstring& Text) { Platform->Files[InSampleFolder(L"Launcher.ini")] = Text; }
@@ -78,11 +76,6 @@ namespace
 			return Bootstrapper.Bootstrap(L"Product", L"Tag");
 		}
 		const FFakePlatform::FRun& TargetRun() const { return Platform->Runs.back(); }
-		std::wstring TargetSees(const std::wstring& Name) const
-		{
-			const auto Found = TargetRun().Environment.find(Name);
-			return Found == TargetRun().Environment.end() ? L"<absent>" : Found->second;
-		}
 		// Every Info and Error line of the run, in order, as "[Level] [Category] message".
 		std::vector<std::wstring> Transcript() const
 		{
@@ -95,10 +88,6 @@ namespace
 				}
 			}
 			return Lines;
-		}
-		bool Logged(ELogLevel Level, const std::wstring& Message) const
-		{
-			return Capture.Has(Level, L"FGenericBootstrapper::Bootstrap", Message);
 		}
 	};
 }
@@ -125,6 +114,11 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 	const std::wstring NotInstalled = Error + L"Failed to retrieve the install location of the local KVT Service.";
 	const std::wstring HelperCategory = L"[Error] [FWindowsBootstrapper::TryGetUserHelperPath] ";
 	const std::vector<std::wstring> TenExits(10, L"HelperExit 3");
+	const std::optional<std::wstring> Arguments = L"-x \"a b\"";
+	const std::map<std::wstring, std::wstring> Session{{L"KVT_SESSION_GUID", GuidText},
+		{L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"1"}, {L"KVT_OVERLAY_ENABLE_VULKAN_WIN64", L"1"}};
+	const auto Fields = [](const FFakePlatform::FRun& Run)
+	{ return std::tie(Run.ExecutablePath, Run.Arguments, Run.WorkingDirectory, Run.bBreakaway, Run.bWait, Run.Environment); };
 
 	struct FCase
 	{
@@ -173,10 +167,9 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		*Platform = FFakePlatform();
 		SetUp();
 		Platform->RunResults.assign(Case.HelperRuns.begin(), Case.HelperRuns.end());
-		Platform->RegistryValues[{RegistryKey, L"Path"}] = Case.HelperPath;
-		if (Case.HelperPath.empty())
+		if (!Case.HelperPath.empty())
 		{
-			Platform->RegistryValues.clear();
+			Platform->RegistryValues[{L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper", L"Path"}] = Case.HelperPath;
 		}
 		const std::wstring NoOperation = Case.bNoOperation ? L"true" : L"false";
 		WriteConfig(L"ApplicationPath=Game.exe\nWorkingDirectory=Bin\nWaitForExit=0\nNoOperation=" + NoOperation + L"\n");
@@ -192,45 +185,25 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 				Case.Lines, {Run_ + L"Running the target application: '" + Game + L"'.", Run_ + L"Completed successfully."}}));
 		EXPECT_EQ(Telemetry, Join({{L"SetSessionId " + GuidText, L"RecordBootstrapStart"}, Case.Telemetry,
 								  {FormatString(L"FlushEvents after %i runs", int(Case.HelperRuns.size() + 1))}}));
-		EXPECT_EQ(Platform->CountCalls(L"TryGetValueFromRegistry"), Case.bNoOperation ? 0u : 1u);
-		EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 1u);
 
 		// The User Helper runs outside the session, waited for, in the session's environment.
 		ASSERT_EQ(Platform->Runs.size(), Case.HelperRuns.size() + 1);
 		for (size_t Index = 0; Index + 1 < Platform->Runs.size(); ++Index)
 		{
-			const FFakePlatform::FRun& HelperRun = Platform->Runs[Index];
-			EXPECT_EQ(HelperRun.ExecutablePath, Helper);
-			EXPECT_EQ(HelperRun.Arguments, std::optional<std::wstring>(L"-x \"a b\""));
-			EXPECT_FALSE(HelperRun.WorkingDirectory.has_value());
-			EXPECT_TRUE(HelperRun.bBreakaway && HelperRun.bWait);
-			EXPECT_EQ(HelperRun.Environment.at(L"KVT_SESSION_GUID"), GuidText);
-			EXPECT_EQ(HelperRun.Environment.count(L"KVT_SESSION_STARTUPINFO"), 0u);
+			EXPECT_EQ(Fields(Platform->Runs[Index]), std::make_tuple(Helper, Arguments, std::nullopt, true, true, Session));
 		}
 		// The game runs inside it, not waited for, with the outcome and (only after a success) the session.
-		EXPECT_EQ(TargetRun().ExecutablePath, Game);
-		EXPECT_EQ(TargetRun().Arguments, std::optional<std::wstring>(L"-x \"a b\""));
-		EXPECT_EQ(TargetRun().WorkingDirectory, std::optional<std::wstring>(InSampleFolder(L"Bin")));
-		EXPECT_FALSE(TargetRun().bBreakaway || TargetRun().bWait);
-		EXPECT_EQ(TargetSees(L"KVT_SESSION_STARTUPINFO"), Case.StartupInfo);
-		EXPECT_EQ(TargetSees(L"KVT_SESSION_GUID"), Case.StartupInfo == L"1,SUCCESS," ? GuidText : L"<absent>");
+		std::map<std::wstring, std::wstring> Target = Session;
+		Target[L"KVT_SESSION_STARTUPINFO"] = Case.StartupInfo;
+		if (Case.StartupInfo != L"1,SUCCESS,")
+		{
+			Target.erase(L"KVT_SESSION_GUID");
+		}
+		EXPECT_EQ(Fields(TargetRun()), std::make_tuple(Game, Arguments, InSampleFolder(L"Bin"), false, false, Target));
 	}
 }
 
-TEST_F(BootstrapSequence, WaitForExitPassesTheTargetsExitCodeOn)
-{
-	WriteConfig(L"ApplicationPath=Game.exe\nWaitForExit=1\nNoOperation=1\n");
-	Platform->RunResults.push_back({true, 0xC0000409u});
-	EXPECT_EQ(Run(), static_cast<int32_t>(0xC0000409u));
-	ASSERT_EQ(Platform->Runs.size(), 1u) << Capture.Dump();
-	EXPECT_TRUE(TargetRun().bWait);
-	// Without a WorkingDirectory the target starts in the launcher's own.
-	EXPECT_FALSE(TargetRun().WorkingDirectory.has_value());
-	EXPECT_TRUE(Logged(ELogLevel::Error, L"Target application failed with exit code: C0000409h."));
-	EXPECT_EQ(Telemetry.back(), L"FlushEvents after 1 runs");
-}
-
-TEST_F(BootstrapSequence, EarlyFailuresEndTheRunWithOne)
+TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCode)
 {
 	// By its own name, or by another name of the same file, the launcher never starts itself.
 	Platform->Files[Launcher] = L"";
@@ -240,44 +213,47 @@ TEST_F(BootstrapSequence, EarlyFailuresEndTheRunWithOne)
 		Capture.Clear();
 		WriteConfig(Config);
 		EXPECT_EQ(Run(), 1);
-		EXPECT_TRUE(Logged(ELogLevel::Error,
+		EXPECT_TRUE(Capture.Has(ELogLevel::Error,
 			L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath."));
 		EXPECT_EQ(Platform->CountCalls(L"TryCreateGuid") + Platform->CountCalls(L"TrySetEnvironmentVariable"), 0u);
-		EXPECT_TRUE(Platform->Runs.empty());
 		EXPECT_TRUE(Telemetry.empty());
 	}
 	Platform->SameFiles.clear();
 
-	// The target cannot be started.
-	WriteConfig(L"ApplicationPath=Game.exe\nNoOperation=1\n");
-	Platform->RunResults.push_back({false, 2});
+	// Waited for, a failing game passes its code on; without a WorkingDirectory it starts in the launcher's own.
+	WriteConfig(L"ApplicationPath=Game.exe\nWaitForExit=1\nNoOperation=1\n");
+	Platform->RunResults = {{true, 0xC0000409u}, {false, 2}};
+	EXPECT_EQ(Run(), static_cast<int32_t>(0xC0000409u));
+	EXPECT_TRUE(TargetRun().bWait && !TargetRun().WorkingDirectory) << Capture.Dump();
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Target application failed with exit code: C0000409h."));
+
+	// The second game cannot be started.
 	EXPECT_EQ(Run(), 1);
-	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to run the target application."));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Failed to run the target application."));
 	EXPECT_EQ(Telemetry.back(), L"StartupSpeed restarts 0 final 0");
 
-	// The startup information cannot be published.
 	Platform->Failing = {L"KVT_SESSION_STARTUPINFO"};
-	Platform->Runs.clear();
 	EXPECT_EQ(Run(), 1);
-	EXPECT_TRUE(Logged(ELogLevel::Error, L"Initialization completion failed. Cannot proceed to run the target application."));
-	EXPECT_TRUE(Platform->Runs.empty());
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Initialization completion failed. Cannot proceed to run the target application."));
 
 	// No session, then no configuration: nothing is recorded.
 	Platform->Failing = {L"TryCreateProcessGroup"};
 	Telemetry.clear();
 	EXPECT_EQ(Run(), 1);
-	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to create a new session!"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Failed to create a new session!"));
 	EXPECT_TRUE(Telemetry.empty());
 	Platform->Files.erase(InSampleFolder(L"Launcher.ini"));
 	EXPECT_EQ(Run(), 1);
-	EXPECT_TRUE(Logged(ELogLevel::Error, L"Failed to read and parse the config file!"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Failed to read and parse the config file!"));
 }
 
-// The session alone: the GUID text, the environment and the group, in that order.
-TEST_F(BootstrapSequence, SessionGuidIsLowerCaseZeroPaddedAndMadeHereWhenThePlatformFails)
+// The session alone: a lower-case, zero-padded GUID (made here when the platform
+// fails), the environment, then a process group named by the GUID.
+TEST_F(BootstrapSequence, SessionMakesTheGuidSetsTheEnvironmentThenAGroupAndStopsAtAFailure)
 {
+	const std::wstring Environment = L"FWindowsBootstrapper::TrySetupEnvironment";
+	const std::wstring Session = L"FGenericBootstrapper::TryCreateSession";
 	FSequenceBootstrapper Bootstrapper(Platform, Telemetry);
-	EXPECT_EQ(Bootstrapper.CreateGuid(), GuidText);
 	Platform->Guid = {1, 2, 3, 4};
 	EXPECT_EQ(Bootstrapper.CreateGuid(), L"00000001-0000-0002-0000-000300000004");
 
@@ -289,56 +265,39 @@ TEST_F(BootstrapSequence, SessionGuidIsLowerCaseZeroPaddedAndMadeHereWhenThePlat
 	// Seeded from the random source each time, not from a fixed seed.
 	EXPECT_NE(First, Second);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::CreateGuid", L"Platform API failed, generating manually."));
-	EXPECT_EQ(Capture.Count(ELogLevel::Error), 2u);
-}
 
-TEST_F(BootstrapSequence, SessionSetsTheEnvironmentThenAGroupNamedByTheGuidAndStopsAtAFailure)
-{
-	const std::wstring Environment = L"FWindowsBootstrapper::TrySetupEnvironment";
-	const std::wstring Session = L"FGenericBootstrapper::TryCreateSession";
-	FSequenceBootstrapper Bootstrapper(Platform, Telemetry);
+	*Platform = FFakePlatform();
 	std::shared_ptr<IProcessGroup> Group;
 	std::wstring Guid;
-	Platform->Calls.clear();
 	ASSERT_TRUE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid)) << Capture.Dump();
-	EXPECT_EQ(Guid, GuidText);
-	const auto* FakeGroup = dynamic_cast<FFakePlatform::FFakeProcessGroup*>(Group.get());
-	ASSERT_NE(FakeGroup, nullptr);
-	EXPECT_EQ(FakeGroup->Name, Guid);
-	EXPECT_EQ(Platform->Calls, (std::vector<std::wstring>{L"TryCreateGuid", L"TrySetEnvironmentVariable",
-		L"TrySetEnvironmentVariable", L"TrySetEnvironmentVariable", L"TryCreateProcessGroup"}));
-	const std::vector<std::pair<std::wstring, std::wstring>> Variables{{L"KVT_SESSION_GUID", Guid},
-		{L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"1"}, {L"KVT_OVERLAY_ENABLE_VULKAN_WIN64", L"1"}};
-	EXPECT_EQ(Platform->Environment, (std::map<std::wstring, std::wstring>(Variables.begin(), Variables.end())));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Generated Session GUID: '" + Guid + L"'."));
+	EXPECT_EQ(Platform->GroupName, GuidText);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Generated Session GUID: '" + GuidText + L"'."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Environment, L"Successfully set up the environment."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 
 	// The first variable that cannot be set ends the environment, nothing set before it is
 	// rolled back, and no group is made; a group that cannot be made ends the session. The GUID is kept.
 	size_t Sets = 0;
-	for (const auto& [Variable, Value] : Variables)
+	for (const std::wstring Variable :
+		{L"KVT_SESSION_GUID", L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"KVT_OVERLAY_ENABLE_VULKAN_WIN64"})
 	{
 		Platform->Failing = {Variable};
 		Platform->Calls.clear();
 		Platform->Environment.clear();
 		Capture.Clear();
 		Guid.clear();
-		Group.reset();
 		EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
 		EXPECT_EQ(Guid, GuidText);
 		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Environment, L"Failed to set environment variable: '" + Variable + L"=" +
-			Value + L"'")) << Capture.Dump();
+			(Sets == 0 ? GuidText : L"1") + L"'")) << Capture.Dump();
 		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to set up environment."));
 		EXPECT_EQ(Platform->CountCalls(L"TrySetEnvironmentVariable"), ++Sets);
 		EXPECT_EQ(Platform->Environment.size(), Sets - 1);
 		EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 0u);
-		EXPECT_EQ(Group, nullptr);
 	}
 	Platform->Failing = {L"TryCreateProcessGroup"};
+	Capture.Clear();
 	EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
-	EXPECT_EQ(Guid, GuidText);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to create a new process group."));
-	EXPECT_EQ(Group, nullptr);
 	EXPECT_FALSE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 }

@@ -18,8 +18,7 @@ inline constexpr bool OnWindows = false;
 #endif
 
 // A name in an absolute folder of the system the tests run on ("C:\L\Name" or
-// "/L/Name"), so that the sequences over the fake platform resolve paths as
-// the launcher would there.
+// "/L/Name"), so that paths over the fake platform resolve as they would there.
 inline std::wstring InSampleFolder(const std::wstring& Name)
 {
 	return (OnWindows ? L"C:\\L\\" : L"/L/") + Name;
@@ -45,11 +44,6 @@ public:
 		bool bWait = false;
 		std::map<std::wstring, std::wstring> Environment; // as the child would inherit it
 	};
-	struct FFakeProcessGroup : IProcessGroup
-	{
-		explicit FFakeProcessGroup(std::wstring InName) : Name(std::move(InName)) {}
-		std::wstring Name;
-	};
 
 	std::vector<std::wstring> Calls;
 	std::vector<FRun> Runs;
@@ -58,6 +52,7 @@ public:
 	// Operation names (as recorded in Calls) and environment variable names that fail.
 	std::set<std::wstring> Failing;
 	std::wstring ExecutablePath;
+	std::wstring GroupName; // of the last process group made
 	std::map<std::pair<std::wstring, std::wstring>, std::wstring> RegistryValues; // (sub-key, value name) -> text
 	std::map<std::wstring, std::wstring> Files;                                    // path -> text content
 	std::set<std::wstring> Directories;
@@ -108,18 +103,9 @@ public:
 	}
 	bool TrySetEnvironmentVariable(const std::wstring& Name, const std::wstring& Value) override
 	{
-		const bool bSet = Record(L"TrySetEnvironmentVariable") && Failing.count(Name) == 0;
-		if (bSet)
-		{
-			Environment[Name] = Value;
-		}
-		return bSet;
+		return Record(L"TrySetEnvironmentVariable", [&] { Environment[Name] = Value; }, Name);
 	}
-	void DeleteEnvironmentVariable(const std::wstring& Name) override
-	{
-		Record(L"DeleteEnvironmentVariable");
-		Environment.erase(Name);
-	}
+	void DeleteEnvironmentVariable(const std::wstring& Name) override { Environment.erase(Name); }
 	bool TryGetExecutableType(const std::wstring&, EExecutableType&) override { return false; }
 	bool TryCopyExecutableResources(const std::wstring&, const std::wstring&) override { return Record(L"TryCopyExecutableResources"); }
 	bool TryCreateGuid(uint32_t& OutA, uint32_t& OutB, uint32_t& OutC, uint32_t& OutD) override
@@ -128,7 +114,11 @@ public:
 	}
 	bool TryCreateProcessGroup(const std::wstring& Name, std::shared_ptr<IProcessGroup>& OutProcessGroup) override
 	{
-		return Record(L"TryCreateProcessGroup", [&] { OutProcessGroup = std::make_shared<FFakeProcessGroup>(Name); });
+		return Record(L"TryCreateProcessGroup", [&]
+		{
+			GroupName = Name;
+			OutProcessGroup = std::make_shared<IProcessGroup>();
+		});
 	}
 	bool TryGetConsoleWidth(uint32_t& OutWidth) override
 	{
@@ -142,12 +132,12 @@ public:
 	}
 
 private:
-	// Records the call; false when the test made this operation fail, else
-	// the operation takes its effect.
-	bool Record(const wchar_t* Operation, const std::function<void()>& Effect = nullptr)
+	// Records the call; false when the test made this operation (or the one
+	// thing it names) fail, else the operation takes its effect.
+	bool Record(const wchar_t* Operation, const std::function<void()>& Effect = nullptr, const std::wstring& Name = L"")
 	{
 		Calls.push_back(Operation);
-		const bool bSuccess = Failing.count(Operation) == 0;
+		const bool bSuccess = Failing.count(Operation) == 0 && Failing.count(Name) == 0;
 		if (bSuccess && Effect)
 		{
 			Effect();

@@ -65,7 +65,6 @@ public:
 	FTempDirectory& operator=(const FTempDirectory&) = delete;
 
 	const std::filesystem::path& Path() const { return Root; }
-	// The path of a name inside the folder, as the program's wide text.
 	std::wstring Wide(const std::wstring& RelativePath = L"") const
 	{
 		return RelativePath.empty() ? ToWide(Root) : ToWide(Root / ToPath(RelativePath));
