@@ -80,6 +80,8 @@ class Handler(BaseHTTPRequestHandler):
         if self.path == "/quit":
             stop.set()
 
+    do_GET = do_POST  # where a followed 302 would go
+
 
 def serve(directory):
     servers = [Server(directory, "http", int(os.environ.get("KVT_LOOPBACK_HTTP_PORT", "0"))), Server(directory, "https"),
