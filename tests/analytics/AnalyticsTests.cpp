@@ -50,7 +50,7 @@ namespace
 		FStrings Log;
 		int UrlEncodeCalls = 0;
 		int FailingUrlEncodeCall = 0; // 1-based; 0: none fails
-		// Runs as each request is processed.
+		// Where a test lets its clock run while an upload is under way.
 		std::function<void()> OnProcess = [] {};
 		FCurlHttpModule Encoder;
 
