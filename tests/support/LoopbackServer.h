@@ -6,8 +6,7 @@
 #include <utility>
 #include <vector>
 
-// A request as the loopback servers (loopback_server.py, which a CTest fixture
-// starts) received it.
+// A request as the loopback servers (loopback_server.py, a CTest fixture) received it.
 struct FRecordedRequest
 {
 	std::string Method;

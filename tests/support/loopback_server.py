@@ -1,21 +1,19 @@
 #!/usr/bin/env python3
 """Loopback servers for the HTTP client tests: loopback_server.py start DIR [OPENSSL] | stop DIR
 
-start makes the certificates (with that openssl) and starts, in the background, sockets on
-127.0.0.1 whose ports it writes to DIR/ports (KVT_LOOPBACK_HTTP_PORT fixes http's):
-  http            records every request and answers 200; /redirect/X is answered 302 to /redirected/X
-  https           the same behind TLS, with a certificate for 127.0.0.1 alone (not localhost)
-                  issued by a test authority (DIR/ca.pem) that a client trusts only when told to
-  stall           accepts connections and answers none (each is closed after a minute)
-  closed          bound but not listening: connections are refused
-Each request is a JSON line in DIR/records.jsonl (body in DIR/<seq>.body), written before the
-answer; so is each connection to https and stall. A POST to /quit on http (what
-stop sends) stops them; so does an hour, so a test run that dies never leaves them for long.
+start makes the certificates (with that openssl) and starts in the background, on 127.0.0.1,
+the servers whose ports it writes to DIR/ports (KVT_LOOPBACK_HTTP_PORT fixes http's): http
+answers 200 (/redirect/X: 302 to /redirected/X); https, the same behind TLS, has a certificate
+for 127.0.0.1 alone (not localhost) from a test authority, DIR/ca.pem; stall answers nothing for
+a minute; closed refuses connections. Each request (and each connection to https and stall) is
+a JSON line in DIR/records.jsonl, body in DIR/<seq>.body, written before the answer. stop (a
+POST to /quit on http) or an hour stops them, so a test run that dies never leaves them for long.
 """
 import http.client
 import itertools
 import json
 import os
+import shutil
 import socket
 import ssl
 import subprocess
@@ -43,7 +41,7 @@ class Server(ThreadingHTTPServer):
 
     def __init__(self, directory, name, port=0):
         self.directory, self.name, self.context = directory, name, None
-        if name.startswith("https"):
+        if name == "https":
             self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             self.context.load_cert_chain(os.path.join(directory, name + ".pem"),
                                          os.path.join(directory, name + "-key.pem"))
@@ -81,6 +79,8 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(b"recorded\n")
         if self.path == "/quit":
             stop.set()
+
+    do_GET = do_POST  # where a followed 302 would go
 
 
 def serve(directory):
@@ -132,9 +132,8 @@ def make_certificate(directory, openssl, name, host, alt_names=None):
 
 def start(directory, openssl="openssl"):
     stop_server(directory)
-    os.makedirs(directory, exist_ok=True)
-    for name in os.listdir(directory):
-        os.unlink(os.path.join(directory, name))
+    shutil.rmtree(directory, ignore_errors=True)
+    os.makedirs(directory)
     make_certificate(directory, openssl, "ca", "KVT Loopback Test Authority")
     make_certificate(directory, openssl, "https", "127.0.0.1", "IP:127.0.0.1")
     # Detached from our output: ctest waits for every holder of a test's pipes.
