@@ -28,7 +28,6 @@ inline FReport RunReportHelper(IPlatform& Platform, const FTempDirectory& Direct
 	const std::optional<std::wstring>& WorkingDirectory = std::nullopt, const std::wstring& Program = ReportHelper)
 {
 	const std::wstring Path = Directory.Wide(L"report.txt");
-	std::filesystem::remove(ToPath(Path));
 	const FScopedVariable ReportFile(L"KVT_REPORT_FILE", Path);
 	uint32_t ExitCode = 1;
 	EXPECT_TRUE(Platform.TryRunExecutable(Program, Arguments, WorkingDirectory, bBreakaway, true, &ExitCode));
@@ -62,6 +61,7 @@ inline std::wstring Category(const wchar_t* Member)
 {
 	return (bWindows ? L"FWindowsPlatform::" : L"FLinuxPlatform::") + std::wstring(Member);
 }
+inline const std::wstring ErrorCategory = Category(L"LogErrorWithLastErrorMessage");
 
 // Cases that change the test process for good (joining a job, leading a
 // process group) run again in a fresh copy of the test binary.
@@ -83,7 +83,7 @@ public:
 	FRegistryStore();
 	~FRegistryStore();
 	// As the system's programs store a string: zero-terminated REG_SZ data, or
-	// a file ending in a newline (an empty text: an empty file).
+	// a file ending in a newline.
 	void Set(size_t Source, const std::wstring& Text);
 	bool Lookup(std::wstring& OutValue) { return Platform->TryGetValueFromRegistry(SubKey, ValueName, OutValue); }
 

@@ -27,16 +27,3 @@ TEST(Registry, NothingFoundIsOneErrorAndEachSourceShadowsTheOnesAfterIt)
 		EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, LookupCategory, L"Found value: '" + Text + L"'"));
 	}
 }
-
-TEST(Registry, AnEmptyValueCountsAsAbsentAndAZeroEndsTheText)
-{
-	FRegistryStore Store;
-	Store.Set(FRegistryStore::SourceCount - 1, L"last");
-	Store.Set(0, L"");
-	std::wstring Value;
-	ASSERT_TRUE(Store.Lookup(Value));
-	EXPECT_EQ(Value, L"last");
-	Store.Set(0, std::wstring(L"ab\0cd", 5));
-	ASSERT_TRUE(Store.Lookup(Value));
-	EXPECT_EQ(Value, L"ab");
-}

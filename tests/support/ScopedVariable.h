@@ -10,8 +10,6 @@ class FScopedVariable
 public:
 	FScopedVariable(const std::wstring& InName, const std::optional<std::wstring>& Value);
 	~FScopedVariable();
-	FScopedVariable(const FScopedVariable&) = delete;
-	FScopedVariable& operator=(const FScopedVariable&) = delete;
 
 private:
 	std::wstring Name;

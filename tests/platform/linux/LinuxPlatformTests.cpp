@@ -1,6 +1,5 @@
 // What Linux does its own way.
 #include "platform/linux/LinuxHandles.h"
-#include "platform/linux/LinuxPlatform.h"
 #include "tests/platform/PlatformTests.h"
 
 #include <csignal>
@@ -8,47 +7,42 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-constexpr const wchar_t* ErrorCategory = L"FLinuxPlatform::LogErrorWithLastErrorMessage";
+using LinuxPlatform = FNativePlatformTest;
 
-TEST(LinuxProcesses, FailedWaitIsAFailureBareNamesComeFromPathAndRelativePathsFromOurFolder)
+TEST_F(LinuxPlatform, FailedWaitIsAFailureBareNamesComeFromPathAndRelativePathsFromOurFolder)
 {
-	FLinuxPlatform Platform;
-	FLogCapture Capture;
 	// With SIGCHLD ignored the kernel reaps children itself and waitpid fails with ECHILD.
 	struct sigaction Ignore{}, Previous{};
 	Ignore.sa_handler = SIG_IGN;
 	ASSERT_EQ(::sigaction(SIGCHLD, &Ignore, &Previous), 0);
 	uint32_t ExitCode = 0;
-	const bool bResult = Platform.TryRunExecutable(ReportHelper, std::wstring(L"0"), std::nullopt, false, true, &ExitCode);
+	const bool bResult = Platform->TryRunExecutable(ReportHelper, std::wstring(L"0"), std::nullopt, false, true, &ExitCode);
 	::sigaction(SIGCHLD, &Previous, nullptr);
 	EXPECT_FALSE(bResult);
 	EXPECT_EQ(ExitCode, static_cast<uint32_t>(ECHILD));
 	EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Error, ErrorCategory, L"Failed to wait for process: ErrorCode=0xA (10), ErrorMessage="))
 		<< Capture.Dump();
 
-	FTempDirectory Directory;
-	ASSERT_TRUE(Platform.TryRunExecutable(L"true", std::nullopt, std::nullopt, false, true, &ExitCode)) << Capture.Dump();
+	ASSERT_TRUE(Platform->TryRunExecutable(L"true", std::nullopt, std::nullopt, false, true, &ExitCode)) << Capture.Dump();
 	EXPECT_EQ(ExitCode, 0u);
 
 	// "./helper" means the helper next to us, although the child works elsewhere.
 	const std::filesystem::path SavedFolder = std::filesystem::current_path();
 	std::filesystem::current_path(HelperFolder);
 	const FScopedVariable Ending(L"KVT_REPORT_EXIT_CODE", L"4");
-	const bool bStarted = Platform.TryRunExecutable(L"./" + ToWide(ToPath(ReportHelper).filename()), std::nullopt,
+	const bool bStarted = Platform->TryRunExecutable(L"./" + ToWide(ToPath(ReportHelper).filename()), std::nullopt,
 		Directory.Wide(), false, true, &ExitCode);
 	std::filesystem::current_path(SavedFolder);
 	EXPECT_TRUE(bStarted) << Capture.Dump();
 	EXPECT_EQ(ExitCode, 4u);
 }
 
-TEST(LinuxSystemInfo, ConsoleWidthComesFromTheTerminalOnStandardOutput)
+TEST_F(LinuxPlatform, ConsoleWidthComesFromTheTerminalOnStandardOutput)
 {
-	FLogCapture Capture;
 	const FScopedFileDescriptor Master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
 	ASSERT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
 	const FScopedFileDescriptor Slave(::open(::ptsname(Master.Get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
 	const FScopedFileDescriptor NoTerminal(::open("/dev/null", O_WRONLY | O_CLOEXEC));
-	ASSERT_TRUE(Slave && NoTerminal);
 	// A terminal 120 wide, one whose size was never set, and no terminal at all.
 	const std::tuple<int, unsigned short, uint32_t, std::wstring> Cases[] = {{Slave.Get(), 120, 120, L""},
 		{Slave.Get(), 0, 77, L"Failed to get console width: Unknown reason"},
@@ -62,7 +56,7 @@ TEST(LinuxSystemInfo, ConsoleWidthComesFromTheTerminalOnStandardOutput)
 		const FScopedFileDescriptor Saved(::dup(STDOUT_FILENO));
 		::dup2(Descriptor, STDOUT_FILENO);
 		uint32_t Width = 77;
-		const bool bResult = FLinuxPlatform().TryGetConsoleWidth(Width);
+		const bool bResult = Platform->TryGetConsoleWidth(Width);
 		::dup2(Saved.Get(), STDOUT_FILENO);
 		EXPECT_EQ(Width, Expected);
 		EXPECT_EQ(bResult, Error.empty());
@@ -73,11 +67,9 @@ TEST(LinuxSystemInfo, ConsoleWidthComesFromTheTerminalOnStandardOutput)
 
 // Whole files are written anew and renamed into place, so the permission bits
 // and links are what the new file is given, never what a temporary file had.
-TEST(LinuxFileReplace, PermissionBitsLinksAndNothingLeftBeside)
+TEST_F(LinuxPlatform, FileReplaceKeepsPermissionBitsAndLinksAndLeavesNothingBeside)
 {
-	FTempDirectory Directory;
 	const std::filesystem::path& Root = Directory.Path();
-	const std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
 	const mode_t PreviousMask = ::umask(027);
 	// A configuration keeps the bits it had; a new one gets 0666 less the umask;
 	// a launcher is runnable by all, whatever it replaced and the umask.
@@ -105,15 +97,4 @@ TEST(LinuxFileReplace, PermissionBitsLinksAndNothingLeftBeside)
 	EXPECT_EQ(ReadFileBytes(Root / "real" / "Game.ini"), "through the link\n");
 	// No temporary file is left beside the seven entries made here.
 	EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(Root), {}), 7);
-}
-
-TEST(LinuxFileNames, NamesWithoutAFileSystemFormFailCleanly)
-{
-	FTempDirectory Directory;
-	const std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
-	const std::wstring Bad = Directory.Wide(L"x") + wchar_t(0x110000);
-	EXPECT_FALSE(Platform->TryWriteFile(Bad, L"x", false, true));
-	EXPECT_FALSE(Platform->TryWriteFile(Bad, std::vector<uint8_t>{1}));
-	WriteFileBytes(Directory.Path() / "real", "x");
-	EXPECT_FALSE(Platform->TryCopyFile(Directory.Wide(L"real"), Bad));
 }

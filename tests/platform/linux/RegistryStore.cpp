@@ -29,7 +29,7 @@ FRegistryStore::~FRegistryStore() = default;
 
 void FRegistryStore::Set(size_t Source, const std::wstring& Text)
 {
-	WriteFileBytes(ValueFile(Directory.Path() / Folders[Source]), Text.empty() ? "" : EncodeUtf8Lossless(Text) + "\n");
+	WriteFileBytes(ValueFile(Directory.Path() / Folders[Source]), EncodeUtf8Lossless(Text) + "\n");
 }
 
 TEST(LinuxRegistry, NamesCannotLeaveTheFoldersNonFilesAreAbsentAndHomeConfigStandsInForXdgConfigHome)

@@ -47,14 +47,18 @@ void FRegistryStore::Set(size_t Source, const std::wstring& Text)
 	SetValue(*this, Source, REG_SZ, Text.c_str(), (Text.size() + 1) * sizeof(wchar_t));
 }
 
-TEST(WindowsRegistry, OnlyStringDataCountsAndItEndsInsideTheBuffer)
+TEST(WindowsRegistry, OnlyNonEmptyStringDataCountsAndItEndsAtAZeroOrTheBuffersEnd)
 {
 	FRegistryStore Store;
 	Store.Set(3, L"machine");
 	std::wstring Value;
 	SetValue(Store, 0, REG_EXPAND_SZ, L"%ProgramFiles%\\x.exe", 42);
+	Store.Set(1, L"");
 	ASSERT_TRUE(Store.Lookup(Value));
 	EXPECT_EQ(Value, L"machine");
+	Store.Set(0, std::wstring(L"ab\0cd", 5));
+	ASSERT_TRUE(Store.Lookup(Value));
+	EXPECT_EQ(Value, L"ab");
 
 	// No terminating zero; then five bytes, whose half character becomes one with a zero high byte.
 	SetValue(Store, 0, REG_SZ, L"xyz", 6);
