@@ -89,9 +89,6 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 				EXPECT_EQ(New.Sections[Index].VirtualAddress, Section.VirtualAddress);
 			}
 		}
-		const uint32_t OldResourceRaw = bNewSection ? 0 : Old.Sections.back().RawSize;
-		EXPECT_EQ(GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField),
-			GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField) + Last.RawSize - OldResourceRaw);
 	}
 }
 
@@ -148,7 +145,6 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	for (const char* Name : {"signed64.dll", "signedlarge64.dll"})
 	{
 		const auto [Computed, Stored] = CheckSums(ReadFixture(Name));
-		EXPECT_NE(Stored, 0u) << Name;
 		EXPECT_EQ(Computed, Stored) << Name;
 	}
 
@@ -158,7 +154,6 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	FPeImage SignedImage;
 	ASSERT_TRUE(ParseExact(Signed, SignedImage));
 	ASSERT_EQ(SignedImage.Certificates.size(), 2u);
-	const FPeCertificate First = SignedImage.Certificates[0];
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Signed));
@@ -188,12 +183,8 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	std::string Unsigned = Text(Built);
 	FPeImage UnsignedImage;
 	ASSERT_TRUE(ParseExact(Unsigned, UnsignedImage));
-	EXPECT_EQ(UnsignedImage.CertificateDirectory.Address, 0u);
-	EXPECT_EQ(UnsignedImage.CertificateDirectory.Size, 0u);
-	EXPECT_EQ(Built.size(), First.FileOffset);
 	PutUInt32(Unsigned, UnsignedImage.OptionalHeaderOffset + PeFormat::CheckSumField, 0);
-	const std::string Original = ReadFixture("sample64.dll");
-	EXPECT_EQ(Unsigned.substr(0, Original.size()), Original);
+	EXPECT_EQ(Unsigned, ReadFixture("sample64.dll"));
 }
 
 TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)

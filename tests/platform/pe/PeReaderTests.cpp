@@ -11,21 +11,15 @@
 // names in two languages, a certificate table behind the sections.
 TEST(PeReader, FindsEveryResourceWithTheBytesTheSystemFinds)
 {
-	std::vector<std::pair<const char*, bool>> Files = {{"sample64.dll", true}, {"sample32.dll", false}, {"target64.dll", true}, {"signed64.dll", true}};
+	std::vector<const char*> Files = {"sample64.dll", "sample32.dll", "target64.dll", "signed64.dll"};
 #ifdef _WIN32
 	// wrestool lists a string name under a string type as the type's name.
-	Files.emplace_back("named64.dll", true);
+	Files.push_back("named64.dll");
 #endif
-	for (const auto& [Name, Is64Bit] : Files)
+	for (const char* Name : Files)
 	{
 		SCOPED_TRACE(Name);
-		const std::string File = ReadFixture(Name);
-		FPeImage Image;
-		ASSERT_TRUE(ParseExact(File, Image));
-		EXPECT_EQ(Image.Is64Bit, Is64Bit);
-		const FResources System = ReadResources(ToWide(std::filesystem::path(KVT_TEST_PE_FIXTURE_DIR) / Name));
-		ASSERT_FALSE(System.empty());
-		EXPECT_EQ(ReadContents(File), System);
+		EXPECT_EQ(ReadContents(ReadFixture(Name)), ReadResources(ToWide(std::filesystem::path(KVT_TEST_PE_FIXTURE_DIR) / Name)));
 	}
 }
 
@@ -91,8 +85,6 @@ TEST(PeMalformed, StructuresInsideTheFileThatBreakTheRulesAreRefused)
 			L"Failed because of an unknown optional header magic: 0x207"},
 		{"resource tree outside every section", [&](std::string& B) { PutUInt32(B, Image.ResourceDirectory.HeaderOffset, 0x7FFFFFF0); },
 			L"Failed because a resource directory offset lies outside the file: 0x0"},
-		{"root reached again", [&](std::string& B) { PutUInt32(B, EntryData(IconDirectory, 0), 0x80000000); },
-			L"Failed because a resource directory is reached twice: 0x0"},
 		// Not a loop, but shared directories would let a small file list names without end.
 		{"two types sharing one directory", [&](std::string& B) { PutUInt32(B, EntryData(0, 1), 0x80000000 | IconDirectory); },
 			L"Failed because a resource directory is reached twice: "},
