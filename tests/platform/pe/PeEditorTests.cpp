@@ -137,7 +137,6 @@ TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 	EXPECT_EQ(ReadResources(Directory.Wide(L"edited.dll")), ReadContents(Text(Built)));
 }
 
-// Signing tools write one entry; a second one is appended by hand.
 TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWithTheResources)
 {
 	// osslsigncode computed the checksums of the signed files, one of them past

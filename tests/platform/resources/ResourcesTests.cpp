@@ -8,9 +8,7 @@
 #include <algorithm>
 
 // Real files of the Windows build, which the native build edits too: the
-// launcher as the configure tool carries it, signed for this run, an
-// application with icons, a numbered and a string-named group and a version in
-// two languages, one with an icon only, and a target with looks of its own.
+// launcher signed for this run and the fixture programs of fixtures/.
 namespace
 {
 	const std::wstring SignedLauncher = KVT_TEST_SIGNED_LAUNCHER;
@@ -68,7 +66,6 @@ namespace
 	};
 }
 
-// A signed launcher: signing tools write one certificate entry, a second one is appended by hand.
 TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLeavesItUnsigned)
 {
 	std::string Image = ReadFileBytes(ToPath(SignedLauncher));
