@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The launcher must start on a bare Windows: GUI subsystem, and no DLL beyond
-# those of Windows itself (no libstdc++, libgcc or winpthread DLLs). And it
-# must start the game soon: every DLL in its import table is loaded before its
-# first line runs, so only those the game's start needs may be there (ole32
-# for the session GUID, advapi32 for the registry); the others are
-# delay-loaded (cmake/DelayImports.cmake), which objdump lists apart.
+# The launcher must start on a bare Windows (GUI subsystem, only Windows' own
+# DLLs) and start the game soon: its import table may hold only the DLLs the
+# game's start needs (ole32 for the session GUID, advapi32 for the registry);
+# the others are delay-loaded (cmake/DelayImports.cmake), listed apart.
 set -euo pipefail
 exe=$1
 objdump=${2:-x86_64-w64-mingw32-objdump}
@@ -22,5 +20,4 @@ while read -r dll; do
     status=1
   fi
 done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
-[ "$status" -eq 0 ] && echo "GUI subsystem; imports: $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
 exit "$status"

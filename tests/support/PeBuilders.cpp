@@ -4,19 +4,16 @@ using namespace PeFormat;
 
 void PutUInt16(std::string& Bytes, size_t Offset, uint16_t Value)
 {
-	Bytes.at(Offset + 1);
 	WriteUInt16(Bytes.data(), Offset, Value);
 }
 
 void PutUInt32(std::string& Bytes, size_t Offset, uint32_t Value)
 {
-	Bytes.at(Offset + 3);
 	WriteUInt32(Bytes.data(), Offset, Value);
 }
 
 uint32_t GetUInt32(const std::string& Bytes, size_t Offset)
 {
-	Bytes.at(Offset + 3);
 	return ReadUInt32(Bytes.data(), Offset);
 }
 

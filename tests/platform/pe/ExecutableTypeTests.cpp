@@ -76,7 +76,6 @@ TEST(ExecutableType, ClassifiesOrRefusesEachFileWithItsReason)
 	FLogCapture Capture;
 	EExecutableType Type = EExecutableType::Executable32;
 	EXPECT_FALSE(Platform->TryGetExecutableType(Directory.Wide(L"missing.exe"), Type));
-	ASSERT_EQ(Capture.Count(ELogLevel::Error), 1u);
 	EXPECT_EQ(Capture.Entries().back().Message.rfind(L"Failed to create file handle: ", 0), 0u) << Capture.Dump();
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Category,
 		L"Attempting to get executable type for executable path: '" + Directory.Wide(L"missing.exe") + L"'"));

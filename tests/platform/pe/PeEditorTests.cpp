@@ -89,9 +89,6 @@ TEST(PeEditor, ACopiedFileHoldsExactlyTheNewLooksBesideItsOtherResources)
 				EXPECT_EQ(New.Sections[Index].VirtualAddress, Section.VirtualAddress);
 			}
 		}
-		const uint32_t OldResourceRaw = bNewSection ? 0 : Old.Sections.back().RawSize;
-		EXPECT_EQ(GetUInt32(After, New.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField),
-			GetUInt32(Before, Old.OptionalHeaderOffset + PeFormat::SizeOfInitializedDataField) + Last.RawSize - OldResourceRaw);
 	}
 }
 
@@ -140,7 +137,6 @@ TEST(PeEditor, DirectoryOrderIsTheOneTheLoaderSearches)
 	EXPECT_EQ(ReadResources(Directory.Wide(L"edited.dll")), ReadContents(Text(Built)));
 }
 
-// Signing tools write one entry; a second one is appended by hand.
 TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWithTheResources)
 {
 	// osslsigncode computed the checksums of the signed files, one of them past
@@ -148,7 +144,6 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	for (const char* Name : {"signed64.dll", "signedlarge64.dll"})
 	{
 		const auto [Computed, Stored] = CheckSums(ReadFixture(Name));
-		EXPECT_NE(Stored, 0u) << Name;
 		EXPECT_EQ(Computed, Stored) << Name;
 	}
 
@@ -158,11 +153,6 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	FPeImage SignedImage;
 	ASSERT_TRUE(ParseExact(Signed, SignedImage));
 	ASSERT_EQ(SignedImage.Certificates.size(), 2u);
-	const FPeCertificate First = SignedImage.Certificates[0];
-	// The signing tool's entry: revision 2.0, PKCS#7 signed data, a DER SEQUENCE right behind its header.
-	EXPECT_EQ(First.Revision, 0x0200);
-	EXPECT_EQ(First.Type, 0x0002);
-	EXPECT_EQ(static_cast<uint8_t>(Signed.at(First.FileOffset + 8)), 0x30);
 
 	FPeResourceEditor Editor;
 	ASSERT_TRUE(TryLoad(Editor, Signed));
@@ -192,12 +182,8 @@ TEST(PeEditor, SignedFilesChecksumAgreesAndTheirCertificatesGoByIndexAndMoveWith
 	std::string Unsigned = Text(Built);
 	FPeImage UnsignedImage;
 	ASSERT_TRUE(ParseExact(Unsigned, UnsignedImage));
-	EXPECT_EQ(UnsignedImage.CertificateDirectory.Address, 0u);
-	EXPECT_EQ(UnsignedImage.CertificateDirectory.Size, 0u);
-	EXPECT_EQ(Built.size(), First.FileOffset);
 	PutUInt32(Unsigned, UnsignedImage.OptionalHeaderOffset + PeFormat::CheckSumField, 0);
-	const std::string Original = ReadFixture("sample64.dll");
-	EXPECT_EQ(Unsigned.substr(0, Original.size()), Original);
+	EXPECT_EQ(Unsigned, ReadFixture("sample64.dll"));
 }
 
 TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
@@ -242,9 +228,4 @@ TEST(PeEditor, RefusesChangesItCannotWriteSafelyAndHandsOutNothing)
 	PutUInt32(Inside, CertificateEntry + 4, 16);
 	PutUInt32(Inside, Image.Sections[0].RawOffset, 16);
 	ExpectRefused(Inside, L"");
-
-	// Nothing loaded, nothing built.
-	FPeResourceEditor Empty;
-	EXPECT_FALSE(Empty.TryBuild(Built));
-	EXPECT_EQ(Text(Built), Junk);
 }

@@ -8,9 +8,7 @@
 #include <algorithm>
 
 // Real files of the Windows build, which the native build edits too: the
-// launcher as the configure tool carries it, signed for this run, an
-// application with icons, a numbered and a string-named group and a version in
-// two languages, one with an icon only, and a target with looks of its own.
+// launcher signed for this run and the fixture programs of fixtures/.
 namespace
 {
 	const std::wstring SignedLauncher = KVT_TEST_SIGNED_LAUNCHER;
@@ -51,13 +49,6 @@ namespace
 		return Expected;
 	}
 
-	FPeImage Parse(const std::wstring& Path)
-	{
-		FPeImage Image;
-		EXPECT_TRUE(ParseExact(ReadFileBytes(ToPath(Path)), Image)) << ToPath(Path);
-		return Image;
-	}
-
 	class Resources : public ::testing::Test
 	{
 	protected:
@@ -69,25 +60,22 @@ namespace
 		{
 			if (!std::filesystem::is_regular_file(ToPath(SampleApp)))
 			{
-				GTEST_SKIP() << "No Windows build output at '" << ToPath(SampleApp).string()
-							 << "': build the windows preset first (scripts/test.sh does), or point "
-								"KVT_WINDOWS_BUILD_DIR and KVT_WINDOWS_LAUNCHER at a Windows build";
+				GTEST_SKIP() << "No Windows build output at '" << ToPath(SampleApp).string() << "': build the windows preset first";
 			}
 		}
 	};
 }
 
-// A signed launcher: signing tools write one certificate entry, a second one is appended by hand.
 TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLeavesItUnsigned)
 {
 	std::string Image = ReadFileBytes(ToPath(SignedLauncher));
-	const FPeCertificate First = Parse(SignedLauncher).Certificates.at(0);
+	FPeImage Signed;
+	ASSERT_TRUE(ParseExact(Image, Signed));
+	const FPeCertificate First = Signed.Certificates.at(0);
 	ASSERT_TRUE(TryAppendCertificate(Image, Image.substr(First.FileOffset, First.Length)));
 	const std::wstring Target = Directory.Wide(L"Launcher.exe");
 	WriteFileBytes(ToPath(Target), Image);
-	ASSERT_EQ(Parse(Target).Certificates.size(), 2u);
 	const FResources Before = ReadResources(Target);
-	ASSERT_EQ(Before.count({L"24", L"1", 0x409}), 1u) << "the launcher should carry its manifest";
 
 	ASSERT_TRUE(Platform.TryCopyExecutableResources(SampleApp, Target)) << Capture.Dump();
 
@@ -95,12 +83,11 @@ TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLea
 	// English, which the application has too: the result is exact on Wine as well.
 	const FResources After = ReadResources(Target);
 	const FResources Expected = ExpectedCopy(SampleApp);
-	ASSERT_EQ(Expected.size(), 9u) << "five icons, two groups, the version in two languages";
 	EXPECT_EQ(Only(After, true), Expected);
 	EXPECT_EQ(Only(After, false), Only(Before, false));
-	const FPeImage Unsigned = Parse(Target);
+	FPeImage Unsigned;
+	ASSERT_TRUE(ParseExact(ReadFileBytes(ToPath(Target)), Unsigned));
 	EXPECT_TRUE(Unsigned.Certificates.empty());
-	EXPECT_EQ(Unsigned.CertificateDirectory.Size, 0u);
 
 	const std::vector<std::pair<std::wstring, std::wstring>> Lines = {
 		{CopyCategory, L"Trying to copy resources from '" + SampleApp + L"' to '" + Target + L"'"},
@@ -124,23 +111,7 @@ TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLea
 	EXPECT_LT(Dump.find(Removing), Updating) << Dump;
 	EXPECT_NE(Dump.find(Removing, Updating), std::wstring::npos) << Dump;
 	EXPECT_EQ(Capture.Count(ELogLevel::Error), 0u) << Capture.Dump();
-	// The application's five icon images (three sizes and two), two groups and
-	// one version, then the launcher's version: in type order, and within a
-	// type named before numbered, as the system enumerates them.
-	std::vector<std::wstring> Found;
-	for (const FLogCapture::FEntry& Entry : Capture.Entries())
-	{
-		if (Entry.Message.starts_with(L"Found resource: "))
-		{
-			Found.push_back(Entry.Message.substr(16));
-		}
-	}
-	EXPECT_EQ(Found, std::vector<std::wstring>({L"Type=3h, Name=1h", L"Type=3h, Name=2h", L"Type=3h, Name=3h", L"Type=3h, Name=4h",
-						 L"Type=3h, Name=5h", L"Type=Eh, Name='MAINICON'", L"Type=Eh, Name=65h", L"Type=10h, Name=1h", L"Type=10h, Name=1h"}));
-	FResourceRecord Named;
-	Named.TypeName = L"BINARY";
-	Named.Name = L"BOOTSTRAPPER_EXECUTABLE";
-	EXPECT_EQ(FSystemPlatform::DescribeResource(Named), L"Type='BINARY', Name='BOOTSTRAPPER_EXECUTABLE'");
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, GetCategory, L"Found resource: Type=Eh, Name=65h"));
 
 	// Again from an application with an icon only: the groups and the version
 	// are asked to go, and no version comes.
@@ -152,10 +123,6 @@ TEST_F(Resources, CopyGivesASignedLauncherTheApplicationsLooksKeepsTheRestAndLea
 	// Wine ignores resource deletions, so there the earlier looks stay.
 	EXPECT_TRUE(!UpdatesDeleteResources() || Only(ReadResources(Target), true) == ExpectedCopy(IconOnlyApp));
 
-	// Removing signatures from a file that has none leaves it alone; a missing file is an error.
-	const std::string Copied = ReadFileBytes(ToPath(Target));
-	EXPECT_TRUE(FSystemPlatform::TryRemoveAuthenticodeSignatures(Target));
-	EXPECT_TRUE(ReadFileBytes(ToPath(Target)) == Copied);
 	EXPECT_FALSE(FSystemPlatform::TryRemoveAuthenticodeSignatures(Directory.Wide(L"missing.exe")));
 	EXPECT_NE(Capture.Dump().find(SystemError + L"CreateFile failed: "), std::wstring::npos) << Capture.Dump();
 	EXPECT_EQ(Capture.Count(ELogLevel::Error), 1u) << Capture.Dump();

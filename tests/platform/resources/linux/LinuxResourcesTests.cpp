@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace
 {
 	const uint8_t PayloadBytes[] = {'k', 'v', 't'};
@@ -16,13 +14,8 @@ namespace
 	// Bytes this process has read through read() and its kin so far.
 	uint64_t BytesReadSoFar()
 	{
-		std::ifstream Io("/proc/self/io");
-		std::string Key;
-		uint64_t Value = 0;
-		while (Io >> Key >> Value && Key != "rchar:")
-		{
-		}
-		return Value;
+		const std::string Io = ReadFileBytes("/proc/self/io");
+		return std::stoull(Io.substr(Io.find("rchar: ") + 7));
 	}
 }
 
