@@ -205,19 +205,11 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 
 TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCode)
 {
-	// By its own name, or by another name of the same file, the launcher never starts itself.
-	Platform->Files[Launcher] = L"";
+	// The end-to-end runs refuse every name of the launcher; here, refused before any session or telemetry.
 	Platform->SameFiles.insert({Launcher, Game});
-	for (const std::wstring Config : {L"ApplicationPath=Launcher.exe\n", L"ApplicationPath=Game.exe\n"})
-	{
-		Capture.Clear();
-		WriteConfig(Config);
-		EXPECT_EQ(Run(), 1);
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error,
-			L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath."));
-		EXPECT_EQ(Platform->CountCalls(L"TryCreateGuid") + Platform->CountCalls(L"TrySetEnvironmentVariable"), 0u);
-		EXPECT_TRUE(Telemetry.empty());
-	}
+	WriteConfig(L"ApplicationPath=Game.exe\n");
+	EXPECT_EQ(Run(), 1);
+	EXPECT_TRUE(Platform->Environment.empty() && Platform->GroupName.empty() && Telemetry.empty());
 	Platform->SameFiles.clear();
 
 	// Waited for, a failing game passes its code on; without a WorkingDirectory it starts in the launcher's own.
@@ -225,7 +217,6 @@ TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCod
 	Platform->RunResults = {{true, 0xC0000409u}, {false, 2}};
 	EXPECT_EQ(Run(), static_cast<int32_t>(0xC0000409u));
 	EXPECT_TRUE(TargetRun().bWait && !TargetRun().WorkingDirectory) << Capture.Dump();
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Target application failed with exit code: C0000409h."));
 
 	// The second game cannot be started.
 	EXPECT_EQ(Run(), 1);
@@ -271,33 +262,24 @@ TEST_F(BootstrapSequence, SessionMakesTheGuidSetsTheEnvironmentThenAGroupAndStop
 	std::wstring Guid;
 	ASSERT_TRUE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid)) << Capture.Dump();
 	EXPECT_EQ(Platform->GroupName, GuidText);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Generated Session GUID: '" + GuidText + L"'."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Environment, L"Successfully set up the environment."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 
-	// The first variable that cannot be set ends the environment, nothing set before it is
-	// rolled back, and no group is made; a group that cannot be made ends the session. The GUID is kept.
-	size_t Sets = 0;
-	for (const std::wstring Variable :
-		{L"KVT_SESSION_GUID", L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"KVT_OVERLAY_ENABLE_VULKAN_WIN64"})
-	{
-		Platform->Failing = {Variable};
-		Platform->Calls.clear();
-		Platform->Environment.clear();
-		Capture.Clear();
-		Guid.clear();
-		EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
-		EXPECT_EQ(Guid, GuidText);
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Environment, L"Failed to set environment variable: '" + Variable + L"=" +
-			(Sets == 0 ? GuidText : L"1") + L"'")) << Capture.Dump();
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to set up environment."));
-		EXPECT_EQ(Platform->CountCalls(L"TrySetEnvironmentVariable"), ++Sets);
-		EXPECT_EQ(Platform->Environment.size(), Sets - 1);
-		EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 0u);
-	}
+	// The first variable that cannot be set ends the environment, what was set before it
+	// stays, and no group is made; a group that cannot be made ends the session. The GUID is kept.
+	*Platform = FFakePlatform();
+	Platform->Failing = {L"KVT_OVERLAY_ENABLE_VULKAN_WIN32"};
+	Capture.Clear();
+	Guid.clear();
+	EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
+	EXPECT_EQ(Guid, GuidText);
+	EXPECT_TRUE(
+		Capture.Has(ELogLevel::Error, Environment, L"Failed to set environment variable: 'KVT_OVERLAY_ENABLE_VULKAN_WIN32=1'"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to set up environment."));
+	EXPECT_EQ(Platform->Environment, (std::map<std::wstring, std::wstring>{{L"KVT_SESSION_GUID", GuidText}}));
+	EXPECT_TRUE(Platform->GroupName.empty());
 	Platform->Failing = {L"TryCreateProcessGroup"};
 	Capture.Clear();
 	EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to create a new process group."));
-	EXPECT_FALSE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 }

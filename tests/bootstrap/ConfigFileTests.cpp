@@ -133,7 +133,6 @@ TEST_F(ConfigFile, LogsEveryLineAndSkipsEmptyOnesQuietly)
 		L"Parsing line: '#A=1'.", L"Parsing key: '#A'.", L"Unrecognized key ignored!", L"Parsing line: 'ApplicationPath='.",
 		L"Parsing key: 'ApplicationPath'.", L"Parsing line: 'ApplicationPath=App.exe'.", L"Parsing key: 'ApplicationPath'.",
 		L"Parsing Value: 'App.exe'.", L"Set: 'ApplicationPath=" + InSampleFolder(L"App.exe") + L"'.", L"Successfully read config."}));
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::TryReadConfig", L"Unrecognized key ignored!"));
 }
 
 TEST_F(ConfigFile, WritesTheFourKeysInOrderOrRefusesBeforeWritingAnything)
@@ -194,10 +193,8 @@ TEST(ConfigFileOnDisk, WrittenFileHasTheExactBytes)
 {
 	FTempDirectory Directory;
 	FTestBootstrapper Bootstrapper{std::make_shared<FCommandLine>(L""), MakeNativePlatform(), nullptr};
-	FLogCapture Capture;
 	const std::filesystem::path File = Directory.Path() / "cfg" / "Launcher.ini";
-	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ToWide(File), FBootstrapperConfig{L"bin/../App.exe", L"bin", false, true}))
-		<< Capture.Dump();
+	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ToWide(File), FBootstrapperConfig{L"bin/../App.exe", L"bin", false, true}));
 	const std::string End = DiskLineEnd();
 	EXPECT_EQ(ReadFileBytes(File),
 		"ApplicationPath=bin/../App.exe" + End + "WorkingDirectory=bin" + End + "WaitForExit=0" + End + "NoOperation=1" + End);

@@ -61,8 +61,6 @@ public:
 		std::error_code Error;
 		std::filesystem::remove_all(Root, Error);
 	}
-	FTempDirectory(const FTempDirectory&) = delete;
-	FTempDirectory& operator=(const FTempDirectory&) = delete;
 
 	const std::filesystem::path& Path() const { return Root; }
 	std::wstring Wide(const std::wstring& RelativePath = L"") const
