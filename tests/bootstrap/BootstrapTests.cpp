@@ -76,13 +76,14 @@ namespace
 			return Bootstrapper.Bootstrap(L"Product", L"Tag");
 		}
 		const FFakePlatform::FRun& TargetRun() const { return Platform->Runs.back(); }
-		// Every Info and Error line of the run, in order, as "[Level] [Category] message".
+		// Every Info and Error line of the run, in order, as "[Level] [Category] message"; not the
+		// configuration reader's own lines, which its tests pin.
 		std::vector<std::wstring> Transcript() const
 		{
 			std::vector<std::wstring> Lines;
 			for (const FLogCapture::FEntry& Entry : Capture.Entries())
 			{
-				if (Entry.Level != ELogLevel::Verbose)
+				if (Entry.Level != ELogLevel::Verbose && Entry.Line.find(L"::TryReadConfig]") == std::wstring::npos)
 				{
 					Lines.push_back(Entry.Line.substr(Entry.Line.find(L"] ") + 2));
 				}
@@ -175,13 +176,8 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		WriteConfig(L"ApplicationPath=Game.exe\nWorkingDirectory=Bin\nWaitForExit=0\nNoOperation=" + NoOperation + L"\n");
 		EXPECT_EQ(Run(), 0);
 
-		const std::wstring Read = L"[Info] [FGenericBootstrapper::TryReadConfig] ";
-		const std::wstring Ini = InSampleFolder(L"Launcher.ini");
 		EXPECT_EQ(Transcript(),
-			Join({{Run_ + L"Started Product Tag.", Run_ + L"Reading config file: '" + Ini + L"'.",
-					 Read + L"Reading config file: '" + Ini + L"'.", Read + L"Set: 'ApplicationPath=" + Game + L"'.",
-					 Read + L"Set: 'WorkingDirectory=" + InSampleFolder(L"Bin") + L"'.", Read + L"Set: 'WaitForExit=false'.",
-					 Read + L"Set: 'NoOperation=" + NoOperation + L"'.", Read + L"Successfully read config."},
+			Join({{Run_ + L"Started Product Tag.", Run_ + L"Reading config file: '" + InSampleFolder(L"Launcher.ini") + L"'."},
 				Case.Lines, {Run_ + L"Running the target application: '" + Game + L"'.", Run_ + L"Completed successfully."}}));
 		EXPECT_EQ(Telemetry, Join({{L"SetSessionId " + GuidText, L"RecordBootstrapStart"}, Case.Telemetry,
 								  {FormatString(L"FlushEvents after %i runs", int(Case.HelperRuns.size() + 1))}}));

@@ -110,11 +110,8 @@ public:
 	}
 	bool TryCreateProcessGroup(const std::wstring& Name, std::shared_ptr<IProcessGroup>& OutProcessGroup) override
 	{
-		return Perform(L"TryCreateProcessGroup", [&]
-		{
-			GroupName = Name;
-			OutProcessGroup = std::make_shared<IProcessGroup>();
-		});
+		OutProcessGroup = std::make_shared<IProcessGroup>();
+		return Perform(L"TryCreateProcessGroup", [&] { GroupName = Name; });
 	}
 	bool TryGetConsoleWidth(uint32_t& OutWidth) override
 	{

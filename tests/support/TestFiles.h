@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <vector>
 #include <string>
 
 inline std::wstring ToWide(const std::filesystem::path& Path)
