@@ -2,7 +2,6 @@
 
 #include "app/Log.h"
 #include "app/ProductInfo.h"
-#include "configure/CommandLine.h"
 #include "platform/Utf8.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScopedVariable.h"

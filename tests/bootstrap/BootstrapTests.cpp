@@ -1,5 +1,4 @@
 #include "analytics/Analytics.h"
-#include "app/Log.h"
 #include "bootstrap/BootstrapperConfig.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
