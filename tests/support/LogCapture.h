@@ -23,8 +23,6 @@ public:
 		{ Captured.push_back(FEntry{Level, Message, Line}); };
 	}
 	~FLogCapture() { GetLogSink() = Previous; }
-	FLogCapture(const FLogCapture&) = delete;
-	FLogCapture& operator=(const FLogCapture&) = delete;
 
 	const std::vector<FEntry>& Entries() const { return Captured; }
 	// True when a line with this level and exactly this message was logged, in

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <vector>
 #include <string>
 
 inline std::wstring ToWide(const std::filesystem::path& Path)
@@ -61,8 +59,6 @@ public:
 		std::error_code Error;
 		std::filesystem::remove_all(Root, Error);
 	}
-	FTempDirectory(const FTempDirectory&) = delete;
-	FTempDirectory& operator=(const FTempDirectory&) = delete;
 
 	const std::filesystem::path& Path() const { return Root; }
 	std::wstring Wide(const std::wstring& RelativePath = L"") const

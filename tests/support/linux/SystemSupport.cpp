@@ -38,12 +38,9 @@ std::wstring MakeUnreadableFile(const FTempDirectory& Directory, std::shared_ptr
 	return std::wstring();
 }
 
-namespace
+static void Put(const std::string& Name, const std::optional<std::wstring>& Value)
 {
-	void Put(const std::string& Name, const std::optional<std::wstring>& Value)
-	{
-		Value ? ::setenv(Name.c_str(), EncodeUtf8Lossless(*Value).c_str(), 1) : ::unsetenv(Name.c_str());
-	}
+	Value ? ::setenv(Name.c_str(), EncodeUtf8Lossless(*Value).c_str(), 1) : ::unsetenv(Name.c_str());
 }
 
 FScopedVariable::FScopedVariable(const std::wstring& InName, const std::optional<std::wstring>& Value) : Name(InName)

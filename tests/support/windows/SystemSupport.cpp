@@ -19,10 +19,6 @@ std::wstring MakeUnreadableFile(const FTempDirectory& Directory, std::shared_ptr
 	WriteFileBytes(ToPath(Path), "locked");
 	HANDLE Handle = ::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
 		FILE_ATTRIBUTE_NORMAL, nullptr);
-	if (Handle == INVALID_HANDLE_VALUE)
-	{
-		return std::wstring();
-	}
 	Holder = std::shared_ptr<void>(Handle, [](void* Value) { ::CloseHandle(static_cast<HANDLE>(Value)); });
 	return Path;
 }
