@@ -12,11 +12,6 @@ struct FRecordedRequest
 	std::string Method;
 	std::vector<std::pair<std::string, std::string>> Headers; // in arrival order
 	std::string Body;
-
-	// Every value of a header, in arrival order (names compared case-insensitively).
-	std::vector<std::string> HeaderValues(const std::string& Name) const;
-	// Position of the first header of that name; -1 when absent.
-	int HeaderIndex(const std::string& Name) const;
 };
 
 // What the servers saw since Connect: the records of earlier tests are left out.
