@@ -48,11 +48,6 @@ std::string FLoopbackServer::Url(const std::string& ServerName, const std::strin
 		std::to_string(Ports.at(ServerName)) + Target;
 }
 
-std::string FLoopbackServer::CertificateAuthorityFile() const
-{
-	return (Directory / "ca.pem").string();
-}
-
 std::vector<FRecordedRequest> FLoopbackServer::RequestsTo(const std::string& Target) const
 {
 	std::vector<FRecordedRequest> Requests;
