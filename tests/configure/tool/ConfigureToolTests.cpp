@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -20,18 +19,9 @@ namespace
 {
 	constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
 
-	// A path below the temporary folder with the system's separator.
-	std::wstring Native(std::wstring RelativePath)
-	{
-		std::replace(RelativePath.begin(), RelativePath.end(), L'/', bWindows ? L'\\' : L'/');
-		return RelativePath;
-	}
-
-	// The same, with ".exe" where programs have it.
-	std::wstring Program(const std::wstring& RelativePath)
-	{
-		return Native(RelativePath) + (bWindows ? L".exe" : L"");
-	}
+	// A path below the temporary folder with the system's separator; a program's with ".exe" where programs have it.
+	std::wstring Native(const std::wstring& RelativePath) { return std::filesystem::path(RelativePath).make_preferred().wstring(); }
+	std::wstring Program(const std::wstring& RelativePath) { return Native(RelativePath) + (bWindows ? L".exe" : L""); }
 
 	class ConfigureTool : public ::testing::Test
 	{
