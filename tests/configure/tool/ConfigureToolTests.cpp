@@ -40,7 +40,6 @@ namespace
 			return ExitCode;
 		}
 
-		// The tool's log of its last run.
 		std::wstring ToolLog() const
 		{
 			return DecodeUtf8Lossless(Read(L"logs/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapperTool.log"));
