@@ -57,7 +57,6 @@ TEST(HelpPrinter, TheToolFallsBackTo80ColumnsWhenTheConsoleWidthIsUnknown)
 	{
 		FLogCapture Capture;
 		const auto Platform = std::make_shared<FFakePlatform>();
-		Platform->ExecutablePath = L"Tool.exe";
 		Platform->ConsoleWidthResult = bWidthKnown;
 		Platform->ConsoleWidth = 40;
 		FTestBootstrapper Tool(std::make_shared<FCommandLine>(L"Tool.exe"), Platform, nullptr);

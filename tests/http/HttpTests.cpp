@@ -27,9 +27,8 @@ namespace
 }
 
 // Refused before anything is sent: the address is one nobody listens on.
-TEST(HttpRequest, OnlyAnUpperCasePostWithAUrlIsProcessed)
+TEST_F(HttpTest, OnlyAnUpperCasePostWithAUrlIsProcessed)
 {
-	FLogCapture Capture;
 	FCurlHttpRequest Request(FCurlHttpModule::DefaultTransferTimeoutMs);
 	Request.SetVerb("POST");
 	EXPECT_FALSE(Request.ProcessRequest());
