@@ -16,7 +16,6 @@ namespace
 {
 	constexpr int64_t Millisecond = 1'000'000;
 	constexpr int64_t Second = 1'000 * Millisecond;
-	constexpr int64_t Hour = 3'600 * Second;
 
 	// The one fake HTTP module: every call on its requests is a line of Log, in
 	// order, and nothing is sent. Percent-encoding is libcurl's own (no network
@@ -141,7 +140,7 @@ TEST_F(AnalyticsTest, RequestGoesToTheBuiltInAddressWithIdentityTextEncodedOneUt
 	Default.SetSessionId(L"0f8fad5b-\U0001F600");
 	Default.RecordBootstrapStart();
 	// Past 99 hours the age is cut to the 15 characters the service takes.
-	Default.Now = 12345 * Hour + 999 * Millisecond;
+	Default.Now = 12345 * 3'600 * Second + 999 * Millisecond;
 	Default.FlushEvents();
 
 	EXPECT_EQ(Http.Log, (FStrings{

@@ -15,16 +15,11 @@ namespace
 
 TEST(CommandLine, DoubleQuotesGroupAndSingleQuotesOnlyWrap)
 {
-	const std::pair<const wchar_t*, FTokens> Cases[] = {
-		// A single quote pairs only across no space and stays part of the token.
-		{L"-o 'C:\\Program Files' 'abc' x'y'", {L"-o", L"C:\\Program", L"Files", L"'abc'", L"x", L"'y'"}},
-		// A quote without its partner is skipped and the text behind it read on; only the space separates.
-		{L"\"\" a\"b c\"  \"unclosed\ttext", {L"", L"a", L"b c", L"unclosed\ttext"}},
-	};
-	for (const auto& [Text, Tokens] : Cases)
-	{
-		EXPECT_EQ(FCommandLine(Text).GetTokens(), Tokens) << Text;
-	}
+	// A single quote pairs only across no space and stays part of the token.
+	EXPECT_EQ(FCommandLine(L"-o 'C:\\Program Files' 'abc' x'y'").GetTokens(),
+		(FTokens{L"-o", L"C:\\Program", L"Files", L"'abc'", L"x", L"'y'"}));
+	// A quote without its partner is skipped and the text behind it read on; only the space separates.
+	EXPECT_EQ(FCommandLine(L"\"\" a\"b c\"  \"unclosed\ttext").GetTokens(), (FTokens{L"", L"a", L"b c", L"unclosed\ttext"}));
 
 	FCommandLine CommandLine(L"C:\\Tools\\Configure.exe -o out.exe");
 	CommandLine.Parse(L"--help");
@@ -80,12 +75,10 @@ TEST(CommandLine, KeysBecomeLongOptionsAndBack)
 	const FCommandLine CommandLine(L"");
 	// A run of capitals is one word, up to and including the next word's capital;
 	// Z is no capital of these rules and is dropped.
-	const std::pair<const wchar_t*, const wchar_t*> ToOption[] = {
-		{L"URLPath", L"--urlpath"}, {L"appPath", L"--app-path"}, {L"", L"--"}, {L"ZipFile", L"--ip-file"}};
-	for (const auto& [Key, Option] : ToOption)
-	{
-		EXPECT_EQ(CommandLine.ToOptionName(Key), Option) << Key;
-	}
+	EXPECT_EQ(CommandLine.ToOptionName(L"URLPath"), L"--urlpath");
+	EXPECT_EQ(CommandLine.ToOptionName(L"appPath"), L"--app-path");
+	EXPECT_EQ(CommandLine.ToOptionName(L""), L"--");
+	EXPECT_EQ(CommandLine.ToOptionName(L"ZipFile"), L"--ip-file");
 	EXPECT_EQ(CommandLine.ToKeyName(L"--NO-OPERATION"), L"NoOperation");
 	// Each word is capitalised wherever it occurs, also inside later words.
 	EXPECT_EQ(CommandLine.ToKeyName(L"--a-ab"), L"AAb");

@@ -20,13 +20,10 @@
 
 namespace
 {
-	using FLines = std::vector<std::wstring>; // other names of one file
 	constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
 	const std::wstring Exe = bWindows ? L".exe" : L"";
 
 	std::wstring ReadText(const std::wstring& Path) { return DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))); }
-
-	bool Contains(const std::wstring& Text, const std::wstring& Part) { return Text.find(Part) != std::wstring::npos; }
 
 	// The value of a report's "Key=" line (never its first); "?" when it has none.
 	std::wstring Fact(const std::wstring& Report, const std::wstring& Key)
@@ -36,10 +33,10 @@ namespace
 		return At == std::wstring::npos ? L"?" : Report.substr(Start, Report.find(L'\n', Start) - Start);
 	}
 
-	// What differs between the systems: where the User Helper is registered
-	// (the Linux store is pointed into the test's folder), other names of one
-	// file, and how a child shows it is in the launcher's session group (the
-	// job; the launcher's new process group, neither the test's nor its own).
+	// What differs between the systems: where the User Helper is registered (the
+	// Linux store is pointed into the test's folder) and how a child shows it is in
+	// the launcher's session group (the job; the launcher's new process group,
+	// neither the test's nor its own).
 #if KVT_TEST_ON_WINDOWS
 	const wchar_t* const UserHelperKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
 
@@ -50,13 +47,6 @@ namespace
 	}
 
 	void UnregisterUserHelper() { ::RegDeleteKeyW(HKEY_CURRENT_USER, UserHelperKey); }
-
-	// The 8.3 name (of the temporary folder at least), and another letter case next to the configuration.
-	FLines MakeOtherNamesOf(const std::wstring& Path)
-	{
-		wchar_t Short[MAX_PATH] = {};
-		return {std::wstring(Short, ::GetShortPathNameW(Path.c_str(), Short, MAX_PATH)), L"LAUNCHER.EXE"};
-	}
 
 	bool InSessionGroup(const std::wstring& Report) { return Fact(Report, L"injob") == L"1"; }
 #else
@@ -70,13 +60,6 @@ namespace
 	}
 
 	void UnregisterUserHelper() {}
-
-	FLines MakeOtherNamesOf(const std::wstring& Path)
-	{
-		std::filesystem::create_hard_link(ToPath(Path), ToPath(Path + L"-hard-link"));
-		std::filesystem::create_symlink(ToPath(Path), ToPath(Path + L"-symbolic-link"));
-		return {Path + L"-hard-link", Path + L"-symbolic-link"};
-	}
 
 	bool InSessionGroup(const std::wstring& Report)
 	{
@@ -102,10 +85,8 @@ namespace
 		void SetUp() override
 		{
 			ASSERT_TRUE(Server.Connect()) << Server.Error;
-			for (const char* Subfolder : {"Run", "Work"})
-			{
-				std::filesystem::create_directories(Folder.Path() / Subfolder);
-			}
+			std::filesystem::create_directories(Folder.Path() / "Run");
+			std::filesystem::create_directories(Folder.Path() / "Work");
 			std::filesystem::create_directories(ToPath(UserHelper).parent_path());
 			std::filesystem::copy_file(ToPath(KVT_E2E_LAUNCHER), ToPath(Launcher));
 			std::filesystem::copy_file(ToPath(KVT_E2E_REPORT_HELPER), ToPath(Game));
@@ -132,8 +113,6 @@ namespace
 
 		void Launch(const std::wstring& Arguments = L"")
 		{
-			std::filesystem::remove(ToPath(Folder.Wide(L"Work/report.txt")));
-			std::filesystem::remove(ToPath(Folder.Wide(L"Run/report.txt")));
 			EXPECT_TRUE(Platform->TryRunExecutable(Launcher, Arguments, Folder.Wide(L"Run"), false, true, &ExitCode));
 			Log = ReadText(Folder.Wide(L"state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"));
 			Target = ReadText(Folder.Wide(L"Work/report.txt"));
@@ -160,8 +139,8 @@ TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 	Launch(L"-x \"two words\" \"quote\\\"inside\" \"\"");
 	Platform->DeleteEnvironmentVariable(L"KVT_REPORT_SIGNAL");
 	EXPECT_EQ(ExitCode, bWindows ? 0xC0000409u : 137u);
-	EXPECT_TRUE(Contains(Log, L"] [Error] [FGenericBootstrapper::Bootstrap] Target application failed with exit code: " +
-		std::wstring(bWindows ? L"C0000409h." : L"89h.")));
+	EXPECT_NE(Log.find(L"] [Error] [FGenericBootstrapper::Bootstrap] Target application failed with exit code: " +
+		std::wstring(bWindows ? L"C0000409h." : L"89h.")), std::wstring::npos);
 
 	// The game: the startup information with the User Helper's end as the
 	// system reports it, the overlay, the job or group, the arguments, the folder.
@@ -170,24 +149,19 @@ TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SERVICE_INIT_FAILED," + Detail);
 	EXPECT_EQ(Fact(Target, L"env=KVT_OVERLAY_ENABLE_VULKAN_WIN64"), L"1");
 	EXPECT_TRUE(InSessionGroup(Target));
-	EXPECT_TRUE(Contains(Target, Arguments + L"cwd=")) << Target;
+	EXPECT_NE(Target.find(Arguments + L"cwd="), std::wstring::npos) << Target;
 	EXPECT_TRUE(std::filesystem::equivalent(ToPath(Fact(Target, L"cwd")), Folder.Path() / "Work")) << Target;
 
 	// The User Helper: outside the group, with the session and the same arguments.
 	EXPECT_FALSE(InSessionGroup(Helper));
 	EXPECT_EQ(Fact(Helper, L"env=KVT_SESSION_GUID"), SessionGuid);
-	EXPECT_TRUE(Contains(Helper, Arguments)) << Helper;
+	EXPECT_NE(Helper.find(Arguments), std::wstring::npos) << Helper;
 
-	// Telemetry as the server received it: in order, numbers as numbers, headers in their order.
+	// Telemetry as the server received it: in order, numbers as numbers.
 	ASSERT_EQ(Events.size(), 3u);
-	const std::pair<size_t, std::string> Members[] = {{0, R"("EventName":"KVTBootstrap.Start")"},
-		{1, R"("ExitCode":)" + EncodeUtf8Lossless(Detail)},
-		{1, bWindows ? R"("ExitCodeHexString":"C0000409h")" : R"("ExitCodeHexString":"00000089h")"}};
-	for (const auto& [Index, Member] : Members)
-	{
-		EXPECT_NE(Events[Index].Body.find(Member), std::string::npos) << Member << " in " << Events[Index].Body;
-	}
-	EXPECT_LT(Events[2].HeaderIndex("Content-Type"), Events[2].HeaderIndex("User-Agent"));
+	EXPECT_TRUE(Events[0].Body.starts_with(R"({"EventName":"KVTBootstrap.Start")")) << Events[0].Body;
+	const std::string Exit = R"("ExitCode":)" + EncodeUtf8Lossless(Detail) + R"(,"ExitCodeHexString":")";
+	EXPECT_NE(Events[1].Body.find(Exit + (bWindows ? "C0000409h" : "00000089h")), std::string::npos) << Events[1].Body;
 }
 
 // Text is no program: the system's own start error (bad format on Windows; no
@@ -205,15 +179,14 @@ TEST_F(EndToEnd, ABrokenHelperOrNoOperation)
 	WriteConfig(L"NoOperation=1\n");
 	Launch();
 	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
-	EXPECT_EQ(Events.size(), 2u);
 }
 
-TEST_F(EndToEnd, TheLauncherRefusesToStartItselfUnderAnyName)
+// Other names of one file are the platform's and the sequence's to tell: here
+// the real path the running launcher finds for itself meets the configured one.
+TEST_F(EndToEnd, TheLauncherRefusesToStartItself)
 {
 	const std::wstring Refusal = L"Target application to run cannot be the Bootstrapper executable itself!";
-	FLines Names = MakeOtherNamesOf(Launcher);
-	Names.push_back(L"Launcher" + Exe);
-	for (const std::wstring& Name : Names)
+	for (const std::wstring& Name : {L"Launcher" + Exe, Launcher})
 	{
 		WriteConfig(L"", Name);
 		Launch();

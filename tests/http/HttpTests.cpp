@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <tuple>
 
 using namespace std::chrono;
 
@@ -26,9 +27,8 @@ namespace
 }
 
 // Refused before anything is sent: the address is one nobody listens on.
-TEST(HttpRequest, OnlyAnUpperCasePostWithAUrlIsProcessed)
+TEST_F(HttpTest, OnlyAnUpperCasePostWithAUrlIsProcessed)
 {
-	FLogCapture Capture;
 	FCurlHttpRequest Request(FCurlHttpModule::DefaultTransferTimeoutMs);
 	Request.SetVerb("POST");
 	EXPECT_FALSE(Request.ProcessRequest());
@@ -48,13 +48,8 @@ TEST_F(HttpTest, ARequestArrivesOnlyWhereItMayAndThenWhole)
 {
 	std::string Body(200'000, '\0');
 	std::ranges::generate(Body, [Index = 0]() mutable { return static_cast<char>(Index++ * 7 % 251); });
-	const std::string Trusted = Server.CertificateAuthorityFile();
-	const struct
-	{
-		std::string Authority;
-		std::string URL;
-		size_t Arrivals;
-	} Cases[] = {
+	const std::string Trusted = KVT_TEST_LOOPBACK_DIR "/ca.pem";
+	const std::tuple<std::string, std::string, size_t> Cases[] = {
 		{Trusted, Server.Url("http", "/plain"), 1},
 		{Trusted, Server.Url("https", "/tls"), 1},
 		{"", Server.Url("http", "/redirect/x"), 1}, // the 302 is not followed
@@ -65,11 +60,11 @@ TEST_F(HttpTest, ARequestArrivesOnlyWhereItMayAndThenWhole)
 		{Trusted, "https://localhost:" + std::to_string(Server.Ports["https"]) + "/localhost", 0},
 #endif
 	};
-	for (const auto& Case : Cases)
+	for (const auto& [Authority, URL, Arrivals] : Cases)
 	{
-		SCOPED_TRACE(Case.URL);
-		FCurlHttpRequest Request(FCurlHttpModule::DefaultTransferTimeoutMs, Case.Authority);
-		Request.SetURL(Case.URL);
+		SCOPED_TRACE(URL);
+		FCurlHttpRequest Request(FCurlHttpModule::DefaultTransferTimeoutMs, Authority);
+		Request.SetURL(URL);
 		Request.SetVerb("POST");
 		Request.SetContent(Body);
 		Request.SetHeader("User-Agent", "first");
@@ -81,19 +76,20 @@ TEST_F(HttpTest, ARequestArrivesOnlyWhereItMayAndThenWhole)
 		EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 		EXPECT_FALSE(Request.HoldsTransferState());
 
-		const size_t HostAt = Case.URL.find("://") + 3;
-		const std::string Host = Case.URL.substr(HostAt, Case.URL.find('/', HostAt) - HostAt);
-		const std::vector<FRecordedRequest> Arrived = Server.RequestsTo(Case.URL.substr(HostAt + Host.size()));
-		ASSERT_EQ(Arrived.size(), Case.Arrivals);
+		const size_t HostAt = URL.find("://") + 3;
+		const std::string Host = URL.substr(HostAt, URL.find('/', HostAt) - HostAt);
+		const std::vector<FRecordedRequest> Arrived = Server.RequestsTo(URL.substr(HostAt + Host.size()));
+		ASSERT_EQ(Arrived.size(), Arrivals);
 		for (const FRecordedRequest& Arrival : Arrived)
 		{
+			EXPECT_EQ(Arrival.Method, "POST");
 			EXPECT_EQ(Arrival.Headers, (std::vector<std::pair<std::string, std::string>>{{"Host", Host}, {"Accept", "*/*"},
 				{"Content-Type", "application/json; charset=utf-8"}, {"User-Agent", "first"}, {"Content-Length", "200000"}}));
 			EXPECT_TRUE(Arrival.Body == Body) << "arrived " << Arrival.Body.size() << " bytes";
 		}
 	}
 	EXPECT_TRUE(Server.RequestsTo("/redirected/x").empty());
-	const size_t TlsCases = std::ranges::count_if(Cases, [](const auto& Case) { return Case.URL.starts_with("https"); });
+	const size_t TlsCases = std::ranges::count_if(Cases, [](const auto& Case) { return std::get<1>(Case).starts_with("https"); });
 	EXPECT_EQ(Server.Connections("https", TlsCases), TlsCases) << "the client did not reach the server each time";
 	EXPECT_TRUE(Capture.Entries().empty()) << Capture.Dump();
 }

@@ -3,7 +3,6 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -29,30 +28,6 @@ namespace
 		Records.erase(Records.begin(), Records.begin() + std::min(Skip, Records.size()));
 		return Records;
 	}
-
-	bool IsHeaderName(const std::string& HeaderName, const std::string& Name)
-	{
-		return std::ranges::equal(HeaderName, Name, [](char A, char B) { return std::tolower(A) == std::tolower(B); });
-	}
-}
-
-std::vector<std::string> FRecordedRequest::HeaderValues(const std::string& Name) const
-{
-	std::vector<std::string> Values;
-	for (const auto& [HeaderName, Value] : Headers)
-	{
-		if (IsHeaderName(HeaderName, Name))
-		{
-			Values.push_back(Value);
-		}
-	}
-	return Values;
-}
-
-int FRecordedRequest::HeaderIndex(const std::string& Name) const
-{
-	const auto Found = std::ranges::find_if(Headers, [&](const auto& Header) { return IsHeaderName(Header.first, Name); });
-	return Found == Headers.end() ? -1 : static_cast<int>(Found - Headers.begin());
 }
 
 bool FLoopbackServer::Connect()
@@ -71,11 +46,6 @@ std::string FLoopbackServer::Url(const std::string& ServerName, const std::strin
 {
 	return (ServerName.starts_with("https") ? "https" : "http") + std::string("://127.0.0.1:") +
 		std::to_string(Ports.at(ServerName)) + Target;
-}
-
-std::string FLoopbackServer::CertificateAuthorityFile() const
-{
-	return (Directory / "ca.pem").string();
 }
 
 std::vector<FRecordedRequest> FLoopbackServer::RequestsTo(const std::string& Target) const

@@ -12,11 +12,6 @@ struct FRecordedRequest
 	std::string Method;
 	std::vector<std::pair<std::string, std::string>> Headers; // in arrival order
 	std::string Body;
-
-	// Every value of a header, in arrival order (names compared case-insensitively).
-	std::vector<std::string> HeaderValues(const std::string& Name) const;
-	// Position of the first header of that name; -1 when absent.
-	int HeaderIndex(const std::string& Name) const;
 };
 
 // What the servers saw since Connect: the records of earlier tests are left out.
@@ -31,8 +26,6 @@ public:
 
 	// Target on that server, with the scheme it speaks.
 	std::string Url(const std::string& ServerName, const std::string& Target) const;
-	// The test authority's certificate (PEM), for a client that is to trust it.
-	std::string CertificateAuthorityFile() const;
 	std::vector<FRecordedRequest> RequestsTo(const std::string& Target) const;
 	// Connections the https and stall servers accepted. One is recorded while its
 	// client may already be on its way: this waits (at most 10 s) for AtLeast.
