@@ -181,12 +181,13 @@ TEST_F(EndToEnd, ABrokenHelperOrNoOperation)
 	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
 }
 
-// Other names of one file are the platform's and the sequence's to tell: here
-// the real path the running launcher finds for itself meets the configured one.
+// The launcher knows itself by the file, not by how the INI spells its name.
 TEST_F(EndToEnd, TheLauncherRefusesToStartItself)
 {
 	const std::wstring Refusal = L"Target application to run cannot be the Bootstrapper executable itself!";
-	for (const std::wstring& Name : {L"Launcher" + Exe, Launcher})
+	const std::wstring Link = Folder.Wide(L"Link" + Exe);
+	std::filesystem::create_hard_link(ToPath(Launcher), ToPath(Link));
+	for (const std::wstring& Name : {L"Launcher" + Exe, Link})
 	{
 		WriteConfig(L"", Name);
 		Launch();
