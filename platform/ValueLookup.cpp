@@ -9,8 +9,10 @@ bool TryLookUpValue(const wchar_t* Category, const std::wstring& SubKeyName, con
 		SubKeyName, ValueName);
 	for (size_t Index = 0; Index < SourceCount; ++Index)
 	{
+		// An empty value is no answer either (installers store empty text as its
+		// terminator alone, editors leave empty files): the lookup goes on.
 		std::wstring Value;
-		if (TryReadSource(Index, Value))
+		if (TryReadSource(Index, Value) && !Value.empty())
 		{
 			OutValue = std::move(Value);
 			Log(ELogLevel::Verbose, Category, L"Found value: '%s'", OutValue);

@@ -6,7 +6,6 @@
 #include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxSystemText.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -140,23 +139,14 @@ namespace
 		{
 			Bytes.pop_back();
 		}
-		if (Bytes.empty())
-		{
-			return false;
-		}
 		std::wstring Text;
 		size_t ErrorOffset = 0;
 		if (!TryDecodeUtf8(Bytes, Text, ErrorOffset))
 		{
 			return false;
 		}
-		// A text that ends at once is empty, and an empty value counts as absent.
-		Text.resize(std::min(Text.find(L'\0'), Text.size()));
-		if (Text.empty())
-		{
-			return false;
-		}
-		OutValue = std::move(Text);
+		const size_t Zero = Text.find(L'\0');
+		OutValue = Zero == std::wstring::npos ? std::move(Text) : Text.substr(0, Zero);
 		return true;
 	}
 }

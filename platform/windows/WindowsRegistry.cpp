@@ -15,7 +15,7 @@ namespace
 		REGSAM View;
 	};
 
-	// A REG_SZ value with text, or nothing: missing keys and values, other types
+	// A REG_SZ value with data, or nothing: missing keys and values, other types
 	// and failed reads all send the lookup on to the next source.
 	bool TryReadStringValue(const FRegistrySource& Source, const std::wstring& SubKeyName, const std::wstring& ValueName,
 		std::wstring& OutValue)
@@ -46,14 +46,8 @@ namespace
 		{
 			return false;
 		}
-		// Empty text is usually stored as its terminating zero alone: it is no
-		// path either, so the lookup goes on as for a missing value.
-		const size_t Characters = ::wcsnlen(Buffer.data(), (static_cast<size_t>(ReadSize) + 1) / sizeof(wchar_t));
-		if (Characters == 0)
-		{
-			return false;
-		}
-		OutValue.assign(Buffer.data(), Characters);
+		const size_t Characters = (static_cast<size_t>(ReadSize) + 1) / sizeof(wchar_t);
+		OutValue.assign(Buffer.data(), ::wcsnlen(Buffer.data(), Characters));
 		return true;
 	}
 }
