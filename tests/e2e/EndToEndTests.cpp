@@ -20,7 +20,6 @@
 
 namespace
 {
-	constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
 	const std::wstring Exe = bWindows ? L".exe" : L"";
 
 	std::wstring ReadText(const std::wstring& Path) { return DecodeUtf8Lossless(ReadFileBytes(ToPath(Path))); }

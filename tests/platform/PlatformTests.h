@@ -15,8 +15,6 @@
 #include <map>
 #include <sstream>
 
-inline constexpr bool bWindows = KVT_TESTS_ON_WINDOWS;
-
 inline const std::filesystem::path HelperFolder = ToPath(MakeNativePlatform()->GetExecutablePath()).parent_path();
 inline const std::wstring ReportHelper = ToWide(HelperFolder / KVT_REPORT_HELPER_NAME);
 

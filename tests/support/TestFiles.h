@@ -10,6 +10,9 @@
 #include <random>
 #include <string>
 
+// For expectations that differ between the systems.
+inline constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
+
 inline std::wstring ToWide(const std::filesystem::path& Path)
 {
 	std::wstring Result;

@@ -17,8 +17,6 @@
 
 namespace
 {
-	constexpr bool bWindows = KVT_TEST_ON_WINDOWS != 0;
-
 	// A path below the temporary folder with the system's separator; a program's with ".exe" where programs have it.
 	std::wstring Native(const std::wstring& RelativePath) { return std::filesystem::path(RelativePath).make_preferred().wstring(); }
 	std::wstring Program(const std::wstring& RelativePath) { return Native(RelativePath) + (bWindows ? L".exe" : L""); }
