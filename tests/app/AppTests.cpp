@@ -163,11 +163,18 @@ TEST(FormatString, WideStringsAndTheIntegerConversionsOfTheProduct)
 TEST(Log, LineLayoutAndZeroPaddedMilliseconds)
 {
 	// Ticks of a local wall-clock time on 2024-03-07, so the expected text holds
-	// in every time zone (the tm members in the order both C libraries declare).
+	// in every time zone.
 	static int64_t Ticks = 0;
 	const auto SetTime = [](int Hour, int Minute, int Second, int Milliseconds)
 	{
-		std::tm Local{Second, Minute, Hour, 7, 2, 2024 - 1900, 0, 0, -1};
+		std::tm Local{};
+		Local.tm_year = 2024 - 1900;
+		Local.tm_mon = 2;
+		Local.tm_mday = 7;
+		Local.tm_hour = Hour;
+		Local.tm_min = Minute;
+		Local.tm_sec = Second;
+		Local.tm_isdst = -1;
 		Ticks = static_cast<int64_t>(std::mktime(&Local)) * 10000000 + Milliseconds * 10000 + 1234;
 	};
 	SetLogClockForTesting([] { return Ticks; });
