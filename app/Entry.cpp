@@ -27,7 +27,7 @@ namespace
 			}
 			if (!File.IsValid() || Path != CurrentPath)
 			{
-				File.Reset(OpenLogFileForAppending(CurrentPath));
+				File.Reset(OpenLogFile(CurrentPath, false));
 				Path = CurrentPath;
 			}
 			std::string Bytes;

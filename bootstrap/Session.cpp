@@ -2,28 +2,23 @@
 
 #include "app/Log.h"
 #include "platform/Platform.h"
+#include "platform/RandomSeed.h"
 #include "platform/SystemErrorLog.h"
 
 #include <chrono>
 #include <random>
-#include <stdexcept>
 
 namespace
 {
-	// One 32-bit seed from the system's non-deterministic source; the clock only
-	// when even that source is missing (reported as a runtime_error), so that a
-	// session still gets a GUID. Out of memory is no missing source.
+	// The system's seed; the clock only when even that source fails, so that a
+	// session still gets a GUID.
 	uint32_t MakeFallbackSeed()
 	{
-		try
+		if (const std::optional<uint32_t> Seed = ReadRandomSeed())
 		{
-			std::random_device Device;
-			return static_cast<uint32_t>(Device());
+			return *Seed;
 		}
-		catch (const std::runtime_error&)
-		{
-			return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-		}
+		return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 	}
 }
 

@@ -5,6 +5,7 @@
 #include "platform/FileIdentity.h"
 #include "platform/FileNames.h"
 #include "platform/FileReplace.h"
+#include "platform/LogFile.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/Utf8.h"
 
@@ -36,29 +37,12 @@ namespace
 		return Result;
 	}
 
-	// What a failed stream reports; a stream never opened counts as both.
-	struct FStreamState
+	// Appends and emptying: the log's own calls, which write each append whole
+	// and never wait on something that is not a regular file.
+	bool TryWriteInPlace(const std::wstring& Path, const std::string& Bytes, bool bAppend)
 	{
-		bool bBad = true;
-		bool bFail = true;
-	};
-
-	bool TryWriteInPlace(const std::wstring& Path, const std::string& Bytes, bool bAppend, FStreamState& OutState)
-	{
-		fs::path FsPath;
-		std::ofstream Stream;
-		if (TryToFileSystemPath(Path, FsPath))
-		{
-			Stream.open(FsPath, std::ios::out | std::ios::binary | (bAppend ? std::ios::app : std::ios::trunc));
-		}
-		if (!Stream.is_open())
-		{
-			return false;
-		}
-		Stream.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-		Stream.close();
-		OutState = FStreamState{Stream.bad(), Stream.fail()};
-		return !OutState.bBad && !OutState.bFail;
+		const FScopedLogFile File(OpenLogFile(Path, !bAppend));
+		return File.IsValid() && (Bytes.empty() || AppendToLogFile(File.Get(), Bytes));
 	}
 
 	// A whole file written anew, never in place (FileReplace.h). The
@@ -260,7 +244,6 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::vector<
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool bLog)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
-	FStreamState State;
 	try
 	{
 		if (bLog)
@@ -293,7 +276,7 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 		const bool bWritten = !bAppend && !Bytes.empty()
 			? TryReplaceWholeFile(Path, reinterpret_cast<const uint8_t*>(Bytes.data()), Bytes.size(),
 				  EReplacedFileMode::Keep, bLog)
-			: TryWriteInPlace(Path, Bytes, bAppend, State);
+			: TryWriteInPlace(Path, Bytes, bAppend);
 		if (bWritten)
 		{
 			if (bLog)
@@ -307,12 +290,11 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 	{
 		// The operation's own line below, in place of the guard's; with the log
 		// flag false (the entry emptying the log) nothing at all.
-		State = FStreamState();
 	}
 	if (bLog)
 	{
-		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", State.bBad ? 1 : 0,
-			(State.bBad || State.bFail) ? 1 : 0, Path);
+		// The flags a failed stream would show: no write here leaves a usable file behind.
+		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", 1, 1, Path);
 	}
 	return false;
 }

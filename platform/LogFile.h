@@ -15,8 +15,11 @@
 // with -1 for none.
 
 // Opens the file for appending, creating it when missing (its folder must
-// exist); -1 on failure.
-intptr_t OpenLogFileForAppending(const std::wstring& Path);
+// exist), emptied first when asked; -1 on failure. Something other than a
+// regular file in the log's place (a FIFO, a device) is a failure, found
+// without waiting: a FIFO with no reader would otherwise hold the launcher
+// before the game starts.
+intptr_t OpenLogFile(const std::wstring& Path, bool bEmpty);
 // One write of all the bytes at the end of the file; false when it failed.
 bool AppendToLogFile(intptr_t File, const std::string& Bytes);
 void CloseLogFile(intptr_t File);

@@ -1,14 +1,16 @@
 #include "platform/LogFile.h"
 
 #include "platform/FileNames.h"
+#include "platform/linux/LinuxHandles.h"
 
 #include <cerrno>
 #include <filesystem>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-intptr_t OpenLogFileForAppending(const std::wstring& Path)
+intptr_t OpenLogFile(const std::wstring& Path, bool bEmpty)
 {
 	std::filesystem::path FsPath;
 	if (!TryToFileSystemPath(Path, FsPath))
@@ -16,7 +18,16 @@ intptr_t OpenLogFileForAppending(const std::wstring& Path)
 		return -1;
 	}
 	// Close-on-exec: the processes the launcher starts never hold its log.
-	return ::open(FsPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+	// Non-blocking: opening a FIFO nobody reads fails at once instead of
+	// waiting for a reader; it has no effect on a regular file.
+	FScopedFileDescriptor File(::open(FsPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+	struct stat Status{};
+	if (!File || ::fstat(File.Get(), &Status) != 0 || !S_ISREG(Status.st_mode) ||
+		(bEmpty && ::ftruncate(File.Get(), 0) != 0))
+	{
+		return -1;
+	}
+	return File.Detach();
 }
 
 bool AppendToLogFile(intptr_t File, const std::string& Bytes)

@@ -2,13 +2,20 @@
 
 #include "platform/windows/WindowsHeaders.h"
 
-intptr_t OpenLogFileForAppending(const std::wstring& Path)
+intptr_t OpenLogFile(const std::wstring& Path, bool bEmpty)
 {
-	// FILE_APPEND_DATA alone: every write goes to the end of the file. No
-	// security attributes, so the handle is not inherited by the processes the
-	// launcher starts.
-	const HANDLE File = ::CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-		nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+	// FILE_APPEND_DATA alone: every write goes to the end of the file; emptying
+	// needs the right to write anywhere. No security attributes, so the handle
+	// is not inherited by the processes the launcher starts.
+	const HANDLE File = ::CreateFileW(Path.c_str(), bEmpty ? GENERIC_WRITE : FILE_APPEND_DATA,
+		FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, bEmpty ? CREATE_ALWAYS : OPEN_ALWAYS,
+		FILE_ATTRIBUTE_NORMAL, nullptr);
+	if (File != INVALID_HANDLE_VALUE && ::GetFileType(File) != FILE_TYPE_DISK)
+	{
+		// A device or a pipe by the log's name.
+		::CloseHandle(File);
+		return -1;
+	}
 	return reinterpret_cast<intptr_t>(File); // INVALID_HANDLE_VALUE is -1
 }
 

@@ -14,7 +14,11 @@
 #include <filesystem>
 
 #ifndef _WIN32
+#include "platform/linux/LinuxHandles.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace
@@ -39,16 +43,19 @@ namespace
 	private:
 		int32_t Result;
 	};
-}
 
-TEST(Entry, RunsBootstrapAndKeepsOnlyTheLastRunsLinesInTheLog)
-{
-	FTempDirectory Directory;
-	std::vector<std::wstring> DebugOutput;
-	const auto Run = [&](const std::wstring& LogPath, int32_t Result, const std::wstring& Arguments)
+	// One entry run with the scripted application and the log at LogPath (none when empty).
+	int32_t RunEntry(const std::wstring& LogPath, int32_t Result, const std::wstring& Arguments,
+		std::vector<std::wstring>* DebugOutput = nullptr)
 	{
 		FEntryEnvironment Environment;
-		Environment.WriteDebugOutput = [&](const std::wstring& Text) { DebugOutput.push_back(Text); };
+		Environment.WriteDebugOutput = [DebugOutput](const std::wstring& Text)
+		{
+			if (DebugOutput != nullptr)
+			{
+				DebugOutput->push_back(Text);
+			}
+		};
 		Environment.TryGetLogFilePath = [LogPath](std::wstring& OutPath)
 		{
 			OutPath = LogPath;
@@ -57,7 +64,15 @@ TEST(Entry, RunsBootstrapAndKeepsOnlyTheLastRunsLinesInTheLog)
 		Environment.CreateApplication = [Result]() -> std::unique_ptr<IBootstrapper>
 		{ return std::make_unique<FScriptedBootstrapper>(Result); };
 		return RunBootstrapperEntry(Environment, Arguments);
-	};
+	}
+}
+
+TEST(Entry, RunsBootstrapAndKeepsOnlyTheLastRunsLinesInTheLog)
+{
+	FTempDirectory Directory;
+	std::vector<std::wstring> DebugOutput;
+	const auto Run = [&](const std::wstring& LogPath, int32_t Result, const std::wstring& Arguments)
+	{ return RunEntry(LogPath, Result, Arguments, &DebugOutput); };
 	// The log's folders are made on the way.
 	const std::wstring LogPath = Directory.Wide(L"Local/Zorvan Games/Logs/KVTBootstrapper.log");
 	Run(LogPath, 0, L"first run");
@@ -78,6 +93,24 @@ TEST(Entry, RunsBootstrapAndKeepsOnlyTheLastRunsLinesInTheLog)
 	EXPECT_EQ(DebugOutput.size(), 2u);
 	EXPECT_EQ(ReadFileBytes(ToPath(LogPath)), Bytes);
 }
+
+#ifndef _WIN32
+// Something other than a file where the log belongs (a FIFO here) costs the
+// log, never the run: with no reader it must not block the launcher, and with
+// one no line goes into it.
+TEST(Entry, RunsWithoutALogWhereTheLogsPlaceIsNoFile)
+{
+	FTempDirectory Directory;
+	const std::wstring LogPath = Directory.Wide(L"KVTBootstrapper.log");
+	ASSERT_EQ(::mkfifo(ToPath(LogPath).c_str(), 0600), 0);
+	EXPECT_EQ(RunEntry(LogPath, 7, L""), 7);
+	const FScopedFileDescriptor Reader(::open(ToPath(LogPath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+	ASSERT_TRUE(Reader);
+	EXPECT_EQ(RunEntry(LogPath, 8, L""), 8);
+	char Byte = 0;
+	EXPECT_LE(::read(Reader.Get(), &Byte, 1), 0) << "a log line went into the FIFO";
+}
+#endif
 
 TEST(LogSink, FollowsThePathAndTriesAgainAfterAFailure)
 {
