@@ -3,6 +3,7 @@
 #include "app/Log.h"
 #include "http/HttpModule.h"
 #include "platform/Platform.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/Utf8.h"
 
 #include <chrono>
@@ -133,37 +134,45 @@ void FGenericAnalytics::PostEvent(const std::vector<FAnalyticsAttribute>& Attrib
 
 void FGenericAnalytics::FlushEvents()
 {
-	const size_t End = Events.size();
-	int64_t BudgetStart = 0;
-	size_t NotSent = 0;
-	for (size_t Index = 0; Index < End; ++Index)
+	constexpr const wchar_t* Category = L"FGenericAnalytics::FlushEvents";
+	// Telemetry never costs the run: whatever an upload throws (memory can run
+	// out anywhere, or the HTTP module may fail) ends the flush here, logged, and
+	// the launcher still returns the game's exit code.
+	GuardOperation(Category, false, [&]
 	{
-		// Read anew per event: uploads are synchronous, so each age is taken
-		// when that event's own upload begins, and so is the time left for it.
-		const int64_t Now = ReadMonotonicNanoseconds();
-		if (Index == 0)
+		const size_t End = Events.size();
+		int64_t BudgetStart = 0;
+		size_t NotSent = 0;
+		for (size_t Index = 0; Index < End; ++Index)
 		{
-			BudgetStart = Now;
+			// Read anew per event: uploads are synchronous, so each age is taken
+			// when that event's own upload begins, and so is the time left for it.
+			const int64_t Now = ReadMonotonicNanoseconds();
+			if (Index == 0)
+			{
+				BudgetStart = Now;
+			}
+			const int64_t TimeLeftMs = UploadTimeBudgetMs - (Now - BudgetStart) / NanosecondsPerMillisecond;
+			if (TimeLeftMs <= 0)
+			{
+				// Time only runs on: no later event would find any left either.
+				NotSent = End - Index;
+				break;
+			}
+			const int64_t Age = Now - Events[Index].Timestamp;
+			// Moved out so that an upload that queues another event cannot pull the
+			// list from under the call.
+			std::vector<FAnalyticsAttribute> Attributes = std::move(Events[Index].Attributes);
+			Attributes.push_back(MakeStringAttribute("DateOffset", FormatDateOffset(Age)));
+			PostEvent(Attributes, TimeLeftMs);
 		}
-		const int64_t TimeLeftMs = UploadTimeBudgetMs - (Now - BudgetStart) / NanosecondsPerMillisecond;
-		if (TimeLeftMs <= 0)
+		if (NotSent > 0)
 		{
-			// Time only runs on: no later event would find any left either.
-			NotSent = End - Index;
-			break;
+			Log(ELogLevel::Verbose, Category, L"Telemetry time budget spent: %i of %i events not sent.",
+				static_cast<int>(NotSent), static_cast<int>(End));
 		}
-		const int64_t Age = Now - Events[Index].Timestamp;
-		// Moved out so that an upload that queues another event cannot pull the
-		// list from under the call.
-		std::vector<FAnalyticsAttribute> Attributes = std::move(Events[Index].Attributes);
-		Attributes.push_back(MakeStringAttribute("DateOffset", FormatDateOffset(Age)));
-		PostEvent(Attributes, TimeLeftMs);
-	}
-	if (NotSent > 0)
-	{
-		Log(ELogLevel::Verbose, L"FGenericAnalytics::FlushEvents", L"Telemetry time budget spent: %i of %i events not sent.",
-			static_cast<int>(NotSent), static_cast<int>(End));
-	}
+		return true;
+	});
 	// Nothing survives a flush, whatever became of the uploads: uploads are
 	// never retried, so an event left unsent is dropped too.
 	Events.clear();

@@ -123,7 +123,15 @@ TEST_F(AnalyticsTest, EventsGoInQueueOrderAgedAsTheirOwnUploadBeginsWhileTheFlus
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, L"FGenericAnalytics::FlushEvents",
 		L"Telemetry time budget spent: 1 of 5 events not sent."));
 
+	// An upload that throws ends the flush, logged, and never reaches the run.
+	Http.OnProcess = [] { throw std::bad_alloc(); };
+	Analytics.RecordBootstrapStart();
+	Analytics.RecordBootstrapStart();
+	EXPECT_NO_THROW(Analytics.FlushEvents());
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericAnalytics::FlushEvents", L"Failed: out of memory.")) << Capture.Dump();
+
 	// The next flush has a budget of its own, and nothing failed or dropped comes back.
+	Http.OnProcess = [] {};
 	Http.Log.clear();
 	Analytics.RecordBootstrapStart();
 	Analytics.FlushEvents();
