@@ -13,6 +13,8 @@
 
 #if KVT_TEST_ON_WINDOWS
 #include "platform/windows/WindowsHandles.h"
+
+#include <imagehlp.h>
 #endif
 
 namespace
@@ -136,6 +138,11 @@ TEST_F(ConfigureTool, CopyResourcesGivesTheLauncherTheApplicationsIconAndVersion
 	EXPECT_NE(::FindResourceW(Module.Get(), L"MAINICON", MAKEINTRESOURCEW(14)), nullptr);
 	EXPECT_NE(::FindResourceExW(Module.Get(), MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1), 0x407), nullptr);
 	EXPECT_TRUE(Exists(L"out/Launcher.ini"));
+	// The stored checksum is the changed file's, although the system's resource update keeps the old one.
+	DWORD Stored = 0, Computed = 0;
+	ASSERT_EQ(::MapFileAndCheckSumW(Launcher.c_str(), &Stored, &Computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+	EXPECT_NE(Stored, 0u);
+	EXPECT_EQ(Stored, Computed);
 }
 #else
 // Studios prepare Windows launchers here too: an output named .exe in any
