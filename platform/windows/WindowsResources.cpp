@@ -1,6 +1,7 @@
 #include "platform/windows/WindowsPlatform.h"
 
 #include "app/Log.h"
+#include "platform/PathRules.h"
 #include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/pe/PeHeaders.h"
@@ -260,7 +261,10 @@ bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vect
 
 		// Nothing of the file runs; freed before returning, as a module still
 		// loaded would keep a later resource update of the same file from starting.
-		const FScopedModule Module(::LoadLibraryExW(Path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+		// By its full path: the entries limit the loader's search to the system
+		// folder, where a bare name relative to the current folder is not found.
+		const std::wstring FullPath = ResolvePathNextTo(std::wstring(), Path);
+		const FScopedModule Module(::LoadLibraryExW(FullPath.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
 		if (!Module.IsValid())
 		{
 			LogErrorWithLastErrorMessage(L"Failed to load path");
