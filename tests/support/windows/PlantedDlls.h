@@ -3,18 +3,11 @@
 #include "platform/windows/WindowsHeaders.h"
 #include "tests/support/TestFiles.h"
 
-#include <filesystem>
-#include <initializer_list>
-#include <string>
-#include <vector>
-
-// DLLs named like system ones (the fixture KVT_TEST_PLANTED_DLL), planted
-// beside a program: a process that loads one leaves "<name>.dll.loaded" beside
-// it. Wine takes such a DLL from the program's folder only when told to prefer
-// it, as Windows does for DLLs outside its known-DLL list. A WINEDLLOVERRIDES
-// set by a test does not reach the programs it starts (they get the one the
-// test binary was started with), so the preference goes into Wine's registry
-// for the program's file name, for the object's life.
+// Copies of the fixture KVT_TEST_PLANTED_DLL beside a program, named like
+// system DLLs. Wine takes them from there only when told to prefer them, as
+// Windows does outside its known-DLL list; a WINEDLLOVERRIDES set by a test
+// does not reach the programs it starts, so Wine's registry says it for the
+// program's file name, for the object's life.
 class FPlantedDlls
 {
 public:
