@@ -32,6 +32,17 @@ bool TryExpandLogFilePath(const wchar_t* Template, std::wstring& OutPath)
 	});
 }
 
+void RestrictDllSearchToSystemFolder()
+{
+	using FSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+	const HMODULE Kernel = ::GetModuleHandleW(L"kernel32.dll");
+	const FARPROC Address = Kernel != nullptr ? ::GetProcAddress(Kernel, "SetDefaultDllDirectories") : nullptr;
+	if (Address != nullptr)
+	{
+		reinterpret_cast<FSetDefaultDllDirectories>(reinterpret_cast<void (*)()>(Address))(LOAD_LIBRARY_SEARCH_SYSTEM32);
+	}
+}
+
 FEntryEnvironment MakeWindowsEntryEnvironment(const std::string& TelemetryBaseUrl)
 {
 	FEntryEnvironment Environment;

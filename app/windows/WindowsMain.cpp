@@ -11,6 +11,7 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR ArgumentText, int)
 {
+	RestrictDllSearchToSystemFolder();
 	// What comes before the entry has a guard of its own; the entry guards the rest.
 	FEntryEnvironment Environment;
 	std::wstring Arguments;

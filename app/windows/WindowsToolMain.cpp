@@ -51,6 +51,7 @@ namespace
 
 int wmain(int, wchar_t**)
 {
+	RestrictDllSearchToSystemFolder();
 	// What comes before the entry has a guard of its own; the entry guards the rest.
 	FEntryEnvironment Environment;
 	std::wstring ArgumentText;

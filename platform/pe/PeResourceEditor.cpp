@@ -58,6 +58,16 @@ namespace
 	bool IsNamedEntry(const FPeResourceId& Id) { return Id.IsNamed(); }
 	bool IsNamedEntry(uint16_t) { return false; } // languages are numbers only
 
+	// A checksum of zero means the file's maker left it out, and it stays out.
+	void WriteCheckSum(uint8_t* Bytes, size_t Size, const FPeImage& Image)
+	{
+		if (Image.CheckSum != 0)
+		{
+			const uint32_t CheckSumOffset = Image.OptionalHeaderOffset + CheckSumField;
+			WriteUInt32(Bytes, CheckSumOffset, FPeResourceEditor::ComputeCheckSum(Bytes, Size, CheckSumOffset));
+		}
+	}
+
 	// How far the loader may address a section: its virtual size, or its raw
 	// size when the linker left the virtual size out.
 	uint64_t GetSectionSpan(const FPeSection& Section)
@@ -97,6 +107,17 @@ uint32_t FPeResourceEditor::ComputeCheckSum(const uint8_t* Bytes, size_t Size, u
 	}
 	Sum = (Sum & 0xFFFF) + (Sum >> 16);
 	return static_cast<uint32_t>(Sum + Size);
+}
+
+bool FPeResourceEditor::TryRefreshCheckSum(uint8_t* Bytes, size_t Size)
+{
+	FPeImage Image;
+	if (!TryParsePeImage(Bytes, Size, Image))
+	{
+		return false;
+	}
+	WriteCheckSum(Bytes, Size, Image);
+	return true;
 }
 
 bool FPeResourceEditor::TryCollectResources(const uint8_t* Bytes, size_t Size, const FPeImage& Image,
@@ -656,11 +677,7 @@ bool FPeResourceEditor::TryBuild(std::vector<uint8_t>& OutBytes) const
 		{
 			Bytes = File;
 		}
-		if (Image.CheckSum != 0)
-		{
-			const uint32_t CheckSumOffset = Image.OptionalHeaderOffset + CheckSumField;
-			WriteUInt32(Bytes.data(), CheckSumOffset, ComputeCheckSum(Bytes.data(), Bytes.size(), CheckSumOffset));
-		}
+		WriteCheckSum(Bytes.data(), Bytes.size(), Image);
 		if (!IsReadBackSound(Bytes))
 		{
 			Log(ELogLevel::Error, BuildCategory, L"Failed because the changed file does not read back as written");

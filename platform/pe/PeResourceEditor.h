@@ -54,6 +54,11 @@ public:
 	// The checksum the loader and the signing tools compute over a whole file
 	// (the checksum field itself counts as zero).
 	static uint32_t ComputeCheckSum(const uint8_t* Bytes, size_t Size, uint32_t CheckSumOffset);
+	// Writes the checksum of the bytes as they are now into their header, for
+	// a file whose resources the system's own functions changed: they leave
+	// the old one. A file without a checksum keeps none. False (logged) when
+	// the bytes are not a PE image.
+	static bool TryRefreshCheckSum(uint8_t* Bytes, size_t Size);
 
 	// Directory order: named entries first, ordered as the loader's binary
 	// search expects (by UTF-16 code unit), then numbers in increasing order.

@@ -270,7 +270,9 @@ namespace
 
 	bool TryParseHeaders(const uint8_t* Bytes, size_t Size, FPeImage& Image)
 	{
-		if (Bytes == nullptr || !CheckExecutableFileSize(Size, ParseCategory))
+		// The size first: an empty file's buffer may have no data pointer at
+		// all, and its reason is its size.
+		if (!CheckExecutableFileSize(Size, ParseCategory) || Bytes == nullptr)
 		{
 			return false;
 		}

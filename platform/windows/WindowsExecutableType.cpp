@@ -8,14 +8,6 @@
 namespace
 {
 	constexpr const wchar_t* Category = L"FWindowsPlatform::TryGetExecutableType";
-
-	struct FMappedViewTraits
-	{
-		using HandleType = const void*;
-		static HandleType Invalid() { return nullptr; }
-		static bool IsValid(HandleType View) { return View != nullptr; }
-		static bool Release(HandleType View) { return ::UnmapViewOfFile(View) != FALSE; }
-	};
 }
 
 bool FWindowsPlatform::TryGetExecutableType(const std::wstring& Path, EExecutableType& OutType)
@@ -50,7 +42,7 @@ bool FWindowsPlatform::TryGetExecutableType(const std::wstring& Path, EExecutabl
 			LogErrorWithLastErrorMessage(L"Failed to CreateFileMapping");
 			return false;
 		}
-		const FScopedHandle<FMappedViewTraits> View(::MapViewOfFile(Mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+		const FScopedMappedView View(::MapViewOfFile(Mapping.Get(), FILE_MAP_READ, 0, 0, 0));
 		if (!View.IsValid())
 		{
 			LogErrorWithLastErrorMessage(L"Failed to MapViewOfFile");

@@ -47,8 +47,18 @@ struct FLocalMemoryTraits
 	static bool Release(HandleType Handle) { return ::LocalFree(Handle) == nullptr; }
 };
 
+// A view of a file mapping (MapViewOfFile).
+struct FMappedViewTraits
+{
+	using HandleType = void*;
+	static HandleType Invalid() { return nullptr; }
+	static bool IsValid(HandleType View) { return View != nullptr; }
+	static bool Release(HandleType View) { return ::UnmapViewOfFile(View) != FALSE; }
+};
+
 using FScopedKernelHandle = FScopedHandle<FKernelHandleTraits>;
 using FScopedRegistryKey = FScopedHandle<FRegistryKeyTraits>;
 using FScopedModule = FScopedHandle<FModuleTraits>;
 using FScopedResourceUpdate = FScopedHandle<FResourceUpdateTraits>;
 using FScopedLocalMemory = FScopedHandle<FLocalMemoryTraits>;
+using FScopedMappedView = FScopedHandle<FMappedViewTraits>;

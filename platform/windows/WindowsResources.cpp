@@ -1,8 +1,11 @@
 #include "platform/windows/WindowsPlatform.h"
 
 #include "app/Log.h"
+#include "platform/PathRules.h"
 #include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
+#include "platform/pe/PeHeaders.h"
+#include "platform/pe/PeResourceEditor.h"
 #include "platform/windows/WindowsHandles.h"
 
 #include <imagehlp.h>
@@ -57,6 +60,45 @@ namespace
 		bool bFailed = false;
 	};
 
+	// The system's resource update keeps the checksum the file had before it,
+	// which signing tools then report as invalid; the Linux tool's editor
+	// writes the new one, and so does this after each update. In place: the
+	// update has just rewritten the file where it lies.
+	bool TryRefreshFileCheckSum(const std::wstring& Path, const wchar_t* Category)
+	{
+		// Declared in this order so that they are released as view, mapping, file.
+		const FScopedKernelHandle File(::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+			FILE_ATTRIBUTE_NORMAL, nullptr));
+		if (!File.IsValid())
+		{
+			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to create file handle");
+			return false;
+		}
+		LARGE_INTEGER FileSize{};
+		if (!::GetFileSizeEx(File.Get(), &FileSize))
+		{
+			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to read the file size");
+			return false;
+		}
+		if (FileSize.QuadPart < 0 || !CheckExecutableFileSize(static_cast<uint64_t>(FileSize.QuadPart), Category))
+		{
+			return false;
+		}
+		const FScopedKernelHandle Mapping(::CreateFileMappingW(File.Get(), nullptr, PAGE_READWRITE, 0, 0, nullptr));
+		if (!Mapping.IsValid())
+		{
+			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to CreateFileMapping");
+			return false;
+		}
+		const FScopedMappedView View(::MapViewOfFile(Mapping.Get(), FILE_MAP_WRITE, 0, 0, 0));
+		if (!View.IsValid())
+		{
+			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to MapViewOfFile");
+			return false;
+		}
+		return FPeResourceEditor::TryRefreshCheckSum(static_cast<uint8_t*>(View.Get()), static_cast<size_t>(FileSize.QuadPart));
+	}
+
 	// One update of the file's resources, committed only when every single
 	// change went in: a half-applied update would leave icons without their
 	// group or a group pointing at icons that are gone.
@@ -93,6 +135,10 @@ namespace
 			if (!::EndUpdateResourceW(Update.Detach(), FALSE))
 			{
 				FWindowsPlatform::LogErrorWithLastErrorMessage(Texts.EndFailure);
+				return false;
+			}
+			if (!TryRefreshFileCheckSum(Path, Category))
+			{
 				return false;
 			}
 			Log(ELogLevel::Verbose, Category, Texts.Success);
@@ -215,7 +261,10 @@ bool FWindowsPlatform::TryGetResources(const std::wstring& Path, const std::vect
 
 		// Nothing of the file runs; freed before returning, as a module still
 		// loaded would keep a later resource update of the same file from starting.
-		const FScopedModule Module(::LoadLibraryExW(Path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+		// By its full path: the entries limit the loader's search to the system
+		// folder, where a bare name relative to the current folder is not found.
+		const std::wstring FullPath = ResolvePathNextTo(std::wstring(), Path);
+		const FScopedModule Module(::LoadLibraryExW(FullPath.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
 		if (!Module.IsValid())
 		{
 			LogErrorWithLastErrorMessage(L"Failed to load path");

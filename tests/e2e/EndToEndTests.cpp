@@ -14,6 +14,7 @@
 
 #if KVT_TEST_ON_WINDOWS
 #include "platform/windows/WindowsHandles.h"
+#include "tests/support/windows/PlantedDlls.h"
 #else
 #include <unistd.h>
 #endif
@@ -80,6 +81,11 @@ namespace
 		uint32_t ExitCode = 0;
 		std::wstring Log, Target, Helper, SessionGuid;
 		std::vector<FRecordedRequest> Events;
+#if KVT_TEST_ON_WINDOWS
+		// Beside the launcher (a game folder users can write to), DLLs named like two that its first upload
+		// loads: every run must load the system's copies.
+		FPlantedDlls Planted{Folder.Path(), L"Launcher.exe", {L"ws2_32", L"dnsapi"}};
+#endif
 
 		void SetUp() override
 		{
@@ -118,6 +124,9 @@ namespace
 			Helper = ReadText(Folder.Wide(L"Run/report.txt"));
 			const size_t At = Log.find(L"Generated Session GUID: '");
 			SessionGuid = At == std::wstring::npos ? L"" : Log.substr(At + 25, 36);
+#if KVT_TEST_ON_WINDOWS
+			EXPECT_EQ(Planted.Loaded(), L"");
+#endif
 			const std::string Version = std::regex_replace(EncodeUtf8Lossless(KVT_VERSION_TAG), std::regex("\\+"), "%2B");
 			Events = Server.RequestsTo("/telemetry/data?SessionID=" + EncodeUtf8Lossless(SessionGuid) +
 				"&AppID=ZorvanOnlineServices.BootStrapper&AppVersion=" + Version + "&AppEnvironment=prod&UploadType=eteventstream");

@@ -13,6 +13,9 @@
 
 #if KVT_TEST_ON_WINDOWS
 #include "platform/windows/WindowsHandles.h"
+#include "tests/support/windows/PlantedDlls.h"
+
+#include <imagehlp.h>
 #endif
 
 namespace
@@ -30,11 +33,11 @@ namespace
 		// The tool's log lands below this folder (the variable the log path is made of).
 		void SetUp() override { ASSERT_TRUE(Platform->TrySetEnvironmentVariable(KVT_TEST_LOG_ROOT_VARIABLE, Directory.Wide(L"logs"))); }
 
-		// Runs the tool in the temporary folder (or Folder below it); returns its exit code.
-		uint32_t RunTool(const std::wstring& Arguments, const std::wstring& Folder = L"")
+		// Runs the tool (or a copy of it) in the temporary folder (or Folder below it); returns its exit code.
+		uint32_t RunTool(const std::wstring& Arguments, const std::wstring& Folder = L"", const std::wstring& Tool = KVT_TEST_TOOL)
 		{
 			uint32_t ExitCode = 0xDEADBEEF;
-			EXPECT_TRUE(Platform->TryRunExecutable(KVT_TEST_TOOL, Arguments, Directory.Wide(Native(Folder)), false, true, &ExitCode));
+			EXPECT_TRUE(Platform->TryRunExecutable(Tool, Arguments, Directory.Wide(Native(Folder)), false, true, &ExitCode));
 			return ExitCode;
 		}
 
@@ -129,13 +132,24 @@ TEST_F(ConfigureTool, FailuresNameTheirReasonAndLeaveNoConfiguration)
 TEST_F(ConfigureTool, CopyResourcesGivesTheLauncherTheApplicationsIconAndVersion)
 {
 	CopyInto(KVT_TEST_SAMPLE_APP, L"out/Game.exe");
-	ASSERT_EQ(RunTool(L"-o Launcher.exe -a Game.exe -r", L"out"), 0u) << ToolLog();
+	// Beside the tool (a Downloads folder), a DLL named like the one the signature removal loads: the system's
+	// copy is loaded, and the bare -a name is still found.
+	CopyInto(KVT_TEST_TOOL, L"out/Tool.exe");
+	const FPlantedDlls Planted(Directory.Path() / "out", L"Tool.exe", {L"imagehlp"});
+	const uint32_t ExitCode = RunTool(L"-o Launcher.exe -a Game.exe -r", L"out", Directory.Wide(L"out\\Tool.exe"));
+	EXPECT_EQ(Planted.Loaded(), L"");
+	ASSERT_EQ(ExitCode, 0u) << ToolLog();
 	const std::wstring Launcher = Directory.Wide(L"out\\Launcher.exe");
 	const FScopedModule Module(::LoadLibraryExW(Launcher.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
 	ASSERT_TRUE(Module.IsValid());
 	EXPECT_NE(::FindResourceW(Module.Get(), L"MAINICON", MAKEINTRESOURCEW(14)), nullptr);
 	EXPECT_NE(::FindResourceExW(Module.Get(), MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1), 0x407), nullptr);
 	EXPECT_TRUE(Exists(L"out/Launcher.ini"));
+	// The stored checksum is the changed file's, although the system's resource update keeps the old one.
+	DWORD Stored = 0, Computed = 0;
+	ASSERT_EQ(::MapFileAndCheckSumW(Launcher.c_str(), &Stored, &Computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+	EXPECT_NE(Stored, 0u);
+	EXPECT_EQ(Stored, Computed);
 }
 #else
 // Studios prepare Windows launchers here too: an output named .exe in any

@@ -80,6 +80,8 @@ TEST(PeMalformed, StructuresInsideTheFileThatBreakTheRulesAreRefused)
 		std::wstring Why; // the error's text up to its numbers, which depend on the fixture's layout
 	};
 	const std::vector<FCorruption> Corruptions = {
+		// An empty file's buffer has no data at all; its reason is still its size.
+		{"empty file", [](std::string& B) { B.clear(); }, L"Failed because of an invalid file size"},
 		{"no PE signature", [&](std::string& B) { B[Image.NtHeadersOffset + 1] = 'X'; }, L"Failed because the file has no PE headers"},
 		{"unknown optional header", [&](std::string& B) { B[Image.OptionalHeaderOffset] = 0x07; },
 			L"Failed because of an unknown optional header magic: 0x207"},
