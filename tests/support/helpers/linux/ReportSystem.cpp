@@ -2,9 +2,33 @@
 
 #include "platform/Utf8.h"
 
+#include <cstdint>
+#include <fstream>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace
+{
+	// The arguments' bytes as the kernel holds them, in hex, one word each: names
+	// that are no UTF-8 compare exactly, whatever the text rules make of them.
+	std::wstring GetArgumentBytes()
+	{
+		std::ifstream Stream("/proc/self/cmdline", std::ios::binary);
+		std::wstring Hex;
+		for (char Byte; Stream.get(Byte);)
+		{
+			const auto Value = static_cast<uint8_t>(Byte);
+			Hex += Byte == '\0' ? std::wstring(L" ") : std::wstring{L"0123456789abcdef"[Value >> 4], L"0123456789abcdef"[Value & 15]};
+		}
+		// Each argument ends in a zero byte; the last one's separates nothing.
+		if (!Hex.empty())
+		{
+			Hex.pop_back();
+		}
+		return Hex;
+	}
+}
 
 std::vector<std::wstring> GetReportArguments(int ArgumentCount, char** Arguments)
 {
@@ -29,6 +53,7 @@ std::vector<std::wstring> GetReportEnvironment()
 FReportLines GetReportSystemFacts()
 {
 	return FReportLines{
+		{L"argbytes", GetArgumentBytes()},
 		{L"pid", std::to_wstring(::getpid())},
 		{L"pgid", std::to_wstring(::getpgrp())},
 		{L"sid", std::to_wstring(::getsid(0))},
