@@ -197,15 +197,12 @@ TEST_F(EndToEnd, TheLauncherRefusesToStartItself)
 	}
 }
 
+#if !KVT_TEST_ON_WINDOWS
 // Linux names are bytes. A launcher in a folder whose name is no UTF-8 finds itself,
 // its INI and its game there, and the game gets its argument's bytes exactly: a
 // Latin-1 byte, and the three bytes of an encoded surrogate, which are no UTF-8 either.
 TEST_F(EndToEnd, NamesThatAreNoUtf8KeepTheirBytes)
 {
-	if (bWindows)
-	{
-		GTEST_SKIP() << "Windows names are UTF-16 text, not bytes";
-	}
 	const std::tuple<std::string, std::wstring, std::wstring> Cases[] = {
 		{"\xE9", L"\xDCE9", L"e9"}, {"\xED\xB3\xA9", L"\xDCED\xDCB3\xDCA9", L"edb3a9"}};
 	for (const auto& [Bytes, Text, Hex] : Cases)
@@ -219,6 +216,7 @@ TEST_F(EndToEnd, NamesThatAreNoUtf8KeepTheirBytes)
 		Launch(L"caf" + Text + L".sav");
 		EXPECT_EQ(ExitCode, 0u) << Log;
 		const std::wstring Report = DecodeUtf8Lossless(ReadFileBytes(Home / "Work" / "report.txt"));
-		EXPECT_TRUE(Fact(Report, L"argbytes").ends_with(L" 636166" + Hex + L"2e736176")) << Report;
+		EXPECT_TRUE(Fact(Report, L"argbytes").ends_with(L" 636166" + Hex + L"2e736176 ")) << Report;
 	}
 }
+#endif

@@ -2,7 +2,7 @@
 
 #include "platform/Utf8.h"
 
-#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <unistd.h>
 
@@ -10,21 +10,15 @@ extern char** environ;
 
 namespace
 {
-	// The arguments' bytes as the kernel holds them, in hex, one word each: names
-	// that are no UTF-8 compare exactly, whatever the text rules make of them.
+	// The arguments' bytes as the kernel holds them, in hex, each ended by a space:
+	// names that are no UTF-8 compare exactly, whatever the text rules make of them.
 	std::wstring GetArgumentBytes()
 	{
 		std::ifstream Stream("/proc/self/cmdline", std::ios::binary);
 		std::wstring Hex;
-		for (char Byte; Stream.get(Byte);)
+		for (int Byte; (Byte = Stream.get()) != EOF;)
 		{
-			const auto Value = static_cast<uint8_t>(Byte);
-			Hex += Byte == '\0' ? std::wstring(L" ") : std::wstring{L"0123456789abcdef"[Value >> 4], L"0123456789abcdef"[Value & 15]};
-		}
-		// Each argument ends in a zero byte; the last one's separates nothing.
-		if (!Hex.empty())
-		{
-			Hex.pop_back();
+			Hex += Byte == 0 ? std::wstring(L" ") : std::wstring{L"0123456789abcdef"[Byte >> 4], L"0123456789abcdef"[Byte & 15]};
 		}
 		return Hex;
 	}
