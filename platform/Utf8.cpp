@@ -6,32 +6,6 @@ namespace
 {
 	constexpr bool WideIsUtf16 = sizeof(wchar_t) == 2;
 
-	void AppendCodePoint(std::string& Out, uint32_t CodePoint)
-	{
-		if (CodePoint < 0x80)
-		{
-			Out.push_back(static_cast<char>(CodePoint));
-		}
-		else if (CodePoint < 0x800)
-		{
-			Out.push_back(static_cast<char>(0xC0 | (CodePoint >> 6)));
-			Out.push_back(static_cast<char>(0x80 | (CodePoint & 0x3F)));
-		}
-		else if (CodePoint < 0x10000)
-		{
-			Out.push_back(static_cast<char>(0xE0 | (CodePoint >> 12)));
-			Out.push_back(static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F)));
-			Out.push_back(static_cast<char>(0x80 | (CodePoint & 0x3F)));
-		}
-		else
-		{
-			Out.push_back(static_cast<char>(0xF0 | (CodePoint >> 18)));
-			Out.push_back(static_cast<char>(0x80 | ((CodePoint >> 12) & 0x3F)));
-			Out.push_back(static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F)));
-			Out.push_back(static_cast<char>(0x80 | (CodePoint & 0x3F)));
-		}
-	}
-
 	void AppendWide(std::wstring& Out, uint32_t CodePoint)
 	{
 		if (WideIsUtf16 && CodePoint >= 0x10000)
@@ -64,7 +38,7 @@ namespace
 					const uint32_t Next = static_cast<uint32_t>(Text[Index + 1]) & 0xFFFF;
 					if (IsLowSurrogate(Next))
 					{
-						AppendCodePoint(Out, 0x10000 + ((Unit - 0xD800) << 10) + (Next - 0xDC00));
+						AppendUtf8Sequence(Out, 0x10000 + ((Unit - 0xD800) << 10) + (Next - 0xDC00));
 						++Index;
 						continue;
 					}
@@ -78,60 +52,85 @@ namespace
 				}
 				Unit = 0xFFFD;
 			}
-			AppendCodePoint(Out, Unit);
+			AppendUtf8Sequence(Out, Unit);
 		}
 		return true;
 	}
+}
 
-	// Decodes one sequence at Offset; returns its length, or 0 when it is invalid.
-	size_t DecodeOne(const std::string& Bytes, size_t Offset, uint32_t& OutCodePoint)
+void AppendUtf8Sequence(std::string& Out, uint32_t CodePoint)
+{
+	if (CodePoint < 0x80)
 	{
-		const auto Byte = [&](size_t Index) { return static_cast<uint8_t>(Bytes[Index]); };
-		const uint8_t Lead = Byte(Offset);
-		size_t Length = 0;
-		uint32_t CodePoint = 0;
-		uint32_t Minimum = 0;
-		if (Lead < 0x80)
-		{
-			OutCodePoint = Lead;
-			return 1;
-		}
-		else if ((Lead & 0xE0) == 0xC0)
-		{
-			Length = 2; CodePoint = Lead & 0x1F; Minimum = 0x80;
-		}
-		else if ((Lead & 0xF0) == 0xE0)
-		{
-			Length = 3; CodePoint = Lead & 0x0F; Minimum = 0x800;
-		}
-		else if ((Lead & 0xF8) == 0xF0)
-		{
-			Length = 4; CodePoint = Lead & 0x07; Minimum = 0x10000;
-		}
-		else
-		{
-			return 0;
-		}
-		if (Offset + Length > Bytes.size())
-		{
-			return 0;
-		}
-		for (size_t Index = 1; Index < Length; ++Index)
-		{
-			const uint8_t Continuation = Byte(Offset + Index);
-			if ((Continuation & 0xC0) != 0x80)
-			{
-				return 0;
-			}
-			CodePoint = (CodePoint << 6) | (Continuation & 0x3F);
-		}
-		if (CodePoint < Minimum || CodePoint > 0x10FFFF)
-		{
-			return 0;
-		}
-		OutCodePoint = CodePoint;
-		return Length;
+		Out.push_back(static_cast<char>(CodePoint));
 	}
+	else if (CodePoint < 0x800)
+	{
+		Out.push_back(static_cast<char>(0xC0 | (CodePoint >> 6)));
+		Out.push_back(static_cast<char>(0x80 | (CodePoint & 0x3F)));
+	}
+	else if (CodePoint < 0x10000)
+	{
+		Out.push_back(static_cast<char>(0xE0 | (CodePoint >> 12)));
+		Out.push_back(static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F)));
+		Out.push_back(static_cast<char>(0x80 | (CodePoint & 0x3F)));
+	}
+	else
+	{
+		Out.push_back(static_cast<char>(0xF0 | (CodePoint >> 18)));
+		Out.push_back(static_cast<char>(0x80 | ((CodePoint >> 12) & 0x3F)));
+		Out.push_back(static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F)));
+		Out.push_back(static_cast<char>(0x80 | (CodePoint & 0x3F)));
+	}
+}
+
+size_t DecodeUtf8Sequence(const std::string& Bytes, size_t Offset, uint32_t& OutCodePoint)
+{
+	const auto Byte = [&](size_t Index) { return static_cast<uint8_t>(Bytes[Index]); };
+	const uint8_t Lead = Byte(Offset);
+	size_t Length = 0;
+	uint32_t CodePoint = 0;
+	uint32_t Minimum = 0;
+	if (Lead < 0x80)
+	{
+		OutCodePoint = Lead;
+		return 1;
+	}
+	else if ((Lead & 0xE0) == 0xC0)
+	{
+		Length = 2; CodePoint = Lead & 0x1F; Minimum = 0x80;
+	}
+	else if ((Lead & 0xF0) == 0xE0)
+	{
+		Length = 3; CodePoint = Lead & 0x0F; Minimum = 0x800;
+	}
+	else if ((Lead & 0xF8) == 0xF0)
+	{
+		Length = 4; CodePoint = Lead & 0x07; Minimum = 0x10000;
+	}
+	else
+	{
+		return 0;
+	}
+	if (Offset + Length > Bytes.size())
+	{
+		return 0;
+	}
+	for (size_t Index = 1; Index < Length; ++Index)
+	{
+		const uint8_t Continuation = Byte(Offset + Index);
+		if ((Continuation & 0xC0) != 0x80)
+		{
+			return 0;
+		}
+		CodePoint = (CodePoint << 6) | (Continuation & 0x3F);
+	}
+	if (CodePoint < Minimum || CodePoint > 0x10FFFF)
+	{
+		return 0;
+	}
+	OutCodePoint = CodePoint;
+	return Length;
 }
 
 bool TryEncodeUtf8(const std::wstring& Text, std::string& OutBytes)
@@ -153,7 +152,7 @@ bool TryDecodeUtf8(const std::string& Bytes, std::wstring& OutText, size_t& OutE
 	for (size_t Offset = 0; Offset < Bytes.size();)
 	{
 		uint32_t CodePoint = 0;
-		const size_t Length = DecodeOne(Bytes, Offset, CodePoint);
+		const size_t Length = DecodeUtf8Sequence(Bytes, Offset, CodePoint);
 		if (Length == 0)
 		{
 			OutErrorOffset = Offset;
@@ -171,7 +170,7 @@ std::wstring DecodeUtf8Lossless(const std::string& Bytes)
 	for (size_t Offset = 0; Offset < Bytes.size();)
 	{
 		uint32_t CodePoint = 0;
-		const size_t Length = DecodeOne(Bytes, Offset, CodePoint);
+		const size_t Length = DecodeUtf8Sequence(Bytes, Offset, CodePoint);
 		AppendWide(Text, Length == 0 ? 0xFFFD : CodePoint);
 		Offset += Length == 0 ? 1 : Length;
 	}
@@ -187,16 +186,16 @@ std::string EncodeUtf8ByCodeUnit(const std::wstring& Text)
 		const uint32_t Value = static_cast<uint32_t>(Character) & (WideIsUtf16 ? 0xFFFFu : 0xFFFFFFFFu);
 		if (Value > 0x10FFFF)
 		{
-			AppendCodePoint(Out, 0xFFFD);
+			AppendUtf8Sequence(Out, 0xFFFD);
 		}
 		else if (Value >= 0x10000)
 		{
-			AppendCodePoint(Out, 0xD800 | ((Value - 0x10000) >> 10));
-			AppendCodePoint(Out, 0xDC00 | ((Value - 0x10000) & 0x3FF));
+			AppendUtf8Sequence(Out, 0xD800 | ((Value - 0x10000) >> 10));
+			AppendUtf8Sequence(Out, 0xDC00 | ((Value - 0x10000) & 0x3FF));
 		}
 		else
 		{
-			AppendCodePoint(Out, Value);
+			AppendUtf8Sequence(Out, Value);
 		}
 	}
 	return Out;

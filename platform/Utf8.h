@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // UTF-8 for text files and file names. Wide strings are UTF-16 on Windows and
@@ -26,6 +27,13 @@ bool TryDecodeUtf8(const std::string& Bytes, std::wstring& OutText, size_t& OutE
 // the same bytes; a value above U+10FFFF becomes U+FFFD.
 std::string EncodeUtf8ByCodeUnit(const std::wstring& Text);
 
-// Decoding for text that must not fail (program arguments): every byte that does
-// not start a valid sequence becomes U+FFFD.
+// Decoding for text that must not fail (the system's and libraries' messages):
+// every byte that does not start a valid sequence becomes U+FFFD.
 std::wstring DecodeUtf8Lossless(const std::string& Bytes);
+
+// The pieces the codecs above are made of, for a codec of other rules (Linux
+// system text) that must agree with them byte for byte. A surrogate is written
+// as its 3-byte form and read from it, as above; CodePoint is at most U+10FFFF.
+void AppendUtf8Sequence(std::string& Out, uint32_t CodePoint);
+// The length of the one valid sequence at Offset (inside Bytes), or 0 when none starts there.
+size_t DecodeUtf8Sequence(const std::string& Bytes, size_t Offset, uint32_t& OutCodePoint);

@@ -1,7 +1,7 @@
 #include "app/linux/LinuxEntryEnvironment.h"
 
 #include "app/linux/LinuxBootstrapper.h"
-#include "platform/Utf8.h"
+#include "platform/linux/LinuxSystemText.h"
 
 #include <cstdlib>
 
@@ -10,9 +10,13 @@ namespace
 	bool TryGetAbsoluteDirectoryVariable(const char* Name, std::wstring& OutValue)
 	{
 		const char* Value = std::getenv(Name);
-		size_t ErrorOffset = 0;
 		// Relative values are invalid in the XDG rules and are ignored.
-		return Value != nullptr && Value[0] == '/' && TryDecodeUtf8(Value, OutValue, ErrorOffset);
+		if (Value == nullptr || Value[0] != '/')
+		{
+			return false;
+		}
+		OutValue = DecodeSystemText(Value);
+		return true;
 	}
 }
 
@@ -37,7 +41,7 @@ std::vector<std::wstring> DecodeProgramArguments(int ArgumentCount, char** Argum
 	std::vector<std::wstring> Result;
 	for (int Index = 0; Index < ArgumentCount; ++Index)
 	{
-		Result.push_back(DecodeUtf8Lossless(Arguments[Index] != nullptr ? Arguments[Index] : ""));
+		Result.push_back(DecodeSystemText(Arguments[Index] != nullptr ? Arguments[Index] : ""));
 	}
 	return Result;
 }

@@ -1,14 +1,16 @@
 #include "platform/FileNames.h"
 
-#include "platform/Utf8.h"
+#include "platform/linux/LinuxSystemText.h"
 
-// Linux file names are bytes; the program's names travel as UTF-8. The
-// conversion is done here rather than by the locale, which may be "C" and
-// would throw on the first character outside ASCII.
+// Linux file names are bytes, converted by the system text rules rather than
+// by the locale, which may be "C" and would throw on the first character
+// outside ASCII. A name with a zero is refused here, as the system would cut
+// it there: every check and every use of the name then agree.
 bool TryToFileSystemPath(const std::wstring& Path, std::filesystem::path& OutPath)
 {
 	std::string Bytes;
-	if (!TryEncodeUtf8(Path, Bytes))
+	int ErrorCode = 0;
+	if (!TryEncodeSystemText(Path, Bytes, ErrorCode))
 	{
 		return false;
 	}
@@ -18,8 +20,8 @@ bool TryToFileSystemPath(const std::wstring& Path, std::filesystem::path& OutPat
 
 bool TryFromFileSystemPath(const std::filesystem::path& Path, std::wstring& OutPath)
 {
-	size_t ErrorOffset = 0;
-	return TryDecodeUtf8(Path.native(), OutPath, ErrorOffset);
+	OutPath = DecodeSystemText(Path.native());
+	return true;
 }
 
 bool TextFilesUseCrLf()

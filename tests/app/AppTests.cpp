@@ -168,12 +168,15 @@ TEST(LogPath, WithoutTheStateFolderTheHomeFolderOrNothing)
 	EXPECT_FALSE(TryGetLinuxLogFilePath(Path));
 }
 
-TEST(LinuxEntry, ProgramArgumentsDecodeWithoutThrowing)
+// Each byte outside UTF-8, an encoded surrogate's three among them, stands for itself
+// as one of U+DC80 to U+DCFF, so that the argument goes on to the game unchanged.
+TEST(LinuxEntry, ProgramArgumentsKeepTheBytesThatAreNoUtf8)
 {
 	char First[] = "prog";
 	char Second[] = "\xC3\xA9t\xC3";
-	char* Arguments[] = {First, Second};
-	EXPECT_EQ(DecodeProgramArguments(2, Arguments), (std::vector<std::wstring>{L"prog", L"\u00E9t\uFFFD"}));
+	char Third[] = "\xED\xB3\xA9";
+	char* Arguments[] = {First, Second, Third};
+	EXPECT_EQ(DecodeProgramArguments(3, Arguments), (std::vector<std::wstring>{L"prog", L"\u00E9t\xDCC3", L"\xDCED\xDCB3\xDCA9"}));
 }
 #endif
 

@@ -205,3 +205,27 @@ TEST_F(EndToEnd, TheLauncherRefusesToStartItself)
 		EXPECT_NE(Log.find(Refusal), std::wstring::npos) << ToPath(Name);
 	}
 }
+
+#if !KVT_TEST_ON_WINDOWS
+// Linux names are bytes. A launcher in a folder whose name is no UTF-8 finds itself,
+// its INI and its game there, and the game gets its argument's bytes exactly: a
+// Latin-1 byte, and the three bytes of an encoded surrogate, which are no UTF-8 either.
+TEST_F(EndToEnd, NamesThatAreNoUtf8KeepTheirBytes)
+{
+	const std::tuple<std::string, std::wstring, std::wstring> Cases[] = {
+		{"\xE9", L"\xDCE9", L"e9"}, {"\xED\xB3\xA9", L"\xDCED\xDCB3\xDCA9", L"edb3a9"}};
+	for (const auto& [Bytes, Text, Hex] : Cases)
+	{
+		const std::filesystem::path Home = Folder.Path() / ("Caf" + Bytes);
+		std::filesystem::create_directories(Home / "Work");
+		std::filesystem::copy_file(ToPath(KVT_E2E_LAUNCHER), Home / "Launcher");
+		std::filesystem::copy_file(ToPath(KVT_E2E_REPORT_HELPER), Home / "Game");
+		WriteFileBytes(Home / "Launcher.ini", "ApplicationPath=Game\nWorkingDirectory=Work\nWaitForExit=1\n");
+		Launcher = Folder.Wide() + L"/Caf" + Text + L"/Launcher";
+		Launch(L"caf" + Text + L".sav");
+		EXPECT_EQ(ExitCode, 0u) << Log;
+		const std::wstring Report = DecodeUtf8Lossless(ReadFileBytes(Home / "Work" / "report.txt"));
+		EXPECT_TRUE(Fact(Report, L"argbytes").ends_with(L" 636166" + Hex + L"2e736176 ")) << Report;
+	}
+}
+#endif

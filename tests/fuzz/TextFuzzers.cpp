@@ -1,6 +1,6 @@
-// The text rules: UTF-8, the Windows argument rules, the configure tool's
-// tokens and the formatter, each against its own promise or a plain
-// reference written here.
+// The text rules: UTF-8 and Linux system text, the Windows argument rules,
+// the configure tool's tokens and the formatter, each against its own promise
+// or a plain reference written here.
 
 #include "tests/fuzz/Fuzz.h"
 
@@ -8,6 +8,7 @@
 #include "configure/CommandLine.h"
 #include "platform/CommandLineArguments.h"
 #include "platform/Utf8.h"
+#include "platform/linux/LinuxSystemText.h"
 
 #include <algorithm>
 #include <regex>
@@ -16,7 +17,21 @@ void FuzzUtf8(FFuzzInput Input)
 {
 	std::wstring Decoded;
 	size_t ErrorOffset = 0;
-	if (Input.TakeByte() % 2 == 0)
+	const uint8_t Branch = Input.TakeByte() % 3;
+	if (Branch == 2)
+	{
+		// Linux names are bytes: any the system can hold (it holds no zero) go to program text and
+		// back unchanged, and a text that goes to bytes comes back as it was, so no two names meet.
+		const std::wstring Text = FFuzzInput(Input).TakeText();
+		const std::string Bytes = Input.TakeBytes();
+		std::string Encoded;
+		int ErrorCode = 0;
+		const bool bRoundTrip = TryEncodeSystemText(DecodeSystemText(Bytes), Encoded, ErrorCode) && Encoded == Bytes;
+		Check(bRoundTrip == (Bytes.find('\0') == std::string::npos), "system bytes do not come back from program text");
+		Check(!TryEncodeSystemText(Text, Encoded, ErrorCode) || DecodeSystemText(Encoded) == Text, "two program texts are one system name");
+		return;
+	}
+	if (Branch == 0)
 	{
 		// Any wide text, lone surrogates included, reads back as written; only values past U+10FFFF have no form.
 		const std::wstring Text = Input.TakeText();

@@ -2,9 +2,27 @@
 
 #include "platform/Utf8.h"
 
+#include <cstdio>
+#include <fstream>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace
+{
+	// The arguments' bytes as the kernel holds them, in hex, each ended by a space:
+	// names that are no UTF-8 compare exactly, whatever the text rules make of them.
+	std::wstring GetArgumentBytes()
+	{
+		std::ifstream Stream("/proc/self/cmdline", std::ios::binary);
+		std::wstring Hex;
+		for (int Byte; (Byte = Stream.get()) != EOF;)
+		{
+			Hex += Byte == 0 ? std::wstring(L" ") : std::wstring{L"0123456789abcdef"[Byte >> 4], L"0123456789abcdef"[Byte & 15]};
+		}
+		return Hex;
+	}
+}
 
 std::vector<std::wstring> GetReportArguments(int ArgumentCount, char** Arguments)
 {
@@ -29,6 +47,7 @@ std::vector<std::wstring> GetReportEnvironment()
 FReportLines GetReportSystemFacts()
 {
 	return FReportLines{
+		{L"argbytes", GetArgumentBytes()},
 		{L"pid", std::to_wstring(::getpid())},
 		{L"pgid", std::to_wstring(::getpgrp())},
 		{L"sid", std::to_wstring(::getsid(0))},
