@@ -1,7 +1,6 @@
-// Replays the fuzzers' committed inputs without libFuzzer, so that every native
-// build's CTest run meets the inputs that once found a fault: each file of the
-// folders given is run once through the target that KVT_FUZZ_TARGET names
-// (FuzzMain.cpp's table and entry points). A broken property traps in Check.
+// Replays the fuzzers' committed inputs without libFuzzer, so that every native build's CTest run
+// meets the inputs that once found a fault: each file of the folders given goes once through the
+// target KVT_FUZZ_TARGET names (FuzzMain.cpp's table and entry points); a broken property traps.
 
 #include <cstdint>
 #include <cstdio>
