@@ -20,12 +20,13 @@ kvt_install_deps() {
 }
 
 kvt_windows_tried=
-# kvt_build <preset> [target...]
+# kvt_build <preset> [-B <folder>] [-D<name>=<value>...] [target...]
 # Configures and builds one preset: every target, or only the ones named (and
-# what they depend on). A native preset is refused until this command has built
-# the Windows one (or tried to: a failed Windows build still lets the native
-# ones build and test), as its configure tool would otherwise carry no Windows
-# launcher or a stale one.
+# what they depend on); with -B in that folder instead of the preset's, and
+# with the cache settings given (the demo's builds of their own). A native
+# preset is refused until this command has built the Windows one (or tried to:
+# a failed Windows build still lets the native ones build and test), as its
+# configure tool would otherwise carry no Windows launcher or a stale one.
 kvt_build() {
   local preset=$1
   shift
@@ -35,14 +36,22 @@ kvt_build() {
     echo "kvt_build: build the windows preset before ${preset} (order: ${kvt_presets[*]})" >&2
     return 1
   fi
-  local targets=()
-  if [ "$#" -gt 0 ]; then
-    targets=(--target "$@")
+  local configure=() build=(--preset "$preset") targets=()
+  while [ "$#" -gt 0 ]; do
+    case $1 in
+      -B) configure+=(-B "$2"); build=("$2"); shift ;;
+      -D*) configure+=("$1") ;;
+      *) targets+=("$1") ;;
+    esac
+    shift
+  done
+  if [ "${#targets[@]}" -gt 0 ]; then
+    targets=(--target "${targets[@]}")
   fi
-  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "${targets[@]}"
+  cmake --preset "$preset" "${configure[@]}" >/dev/null && cmake --build "${build[@]}" "${targets[@]}"
 }
 
-# kvt_build_quietly <preset> [target...]
+# kvt_build_quietly <preset> [-B <folder>] [-D<name>=<value>...] [target...]
 # The same, for scripts whose output is something else: the build's output
 # shows only when it fails.
 kvt_build_quietly() {
