@@ -3,12 +3,11 @@
 #include "analytics/Analytics.h"
 #include "app/Log.h"
 #include "configure/CommandLine.h"
-#include "platform/FileNames.h"
+#include "platform/PathRules.h"
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
 
 #include <chrono>
-#include <filesystem>
 
 namespace
 {
@@ -25,19 +24,6 @@ namespace
 	{
 		return std::chrono::duration_cast<std::chrono::nanoseconds>(
 			std::chrono::steady_clock::now().time_since_epoch()).count();
-	}
-
-	// Separators count as one and both kinds count where the system has both;
-	// everything else, letter case included, is compared unit by unit.
-	bool ArePathsLexicallyEqual(const std::wstring& Left, const std::wstring& Right)
-	{
-		std::filesystem::path LeftPath;
-		std::filesystem::path RightPath;
-		if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath))
-		{
-			return Left == Right;
-		}
-		return LeftPath == RightPath;
 	}
 }
 

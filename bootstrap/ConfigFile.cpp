@@ -2,11 +2,10 @@
 #include "bootstrap/GenericBootstrapper.h"
 
 #include "app/Log.h"
-#include "platform/FileNames.h"
+#include "platform/AsciiCase.h"
 #include "platform/PathRules.h"
 #include "platform/Platform.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,11 +18,6 @@ namespace
 {
 	constexpr const wchar_t* ReadCategory = L"FGenericBootstrapper::TryReadConfig";
 	constexpr const wchar_t* WriteCategory = L"FGenericBootstrapper::TryWriteConfig";
-
-	wchar_t ToAsciiLower(wchar_t Character)
-	{
-		return (Character >= L'A' && Character <= L'Z') ? static_cast<wchar_t>(Character - L'A' + L'a') : Character;
-	}
 
 	// Compares without a lower-cased copy, so that parsing cannot run out of memory.
 	bool EqualsIgnoringAsciiCase(const std::wstring& Text, const wchar_t* Lower)
@@ -42,11 +36,7 @@ namespace
 	// A dot at the very start of the file name belongs to the name (".profile").
 	std::wstring ReplaceExtensionWithIni(const std::wstring& Path)
 	{
-		size_t NameStart = Path.size();
-		while (NameStart > 0 && !IsPathSeparator(Path[NameStart - 1]))
-		{
-			--NameStart;
-		}
+		const size_t NameStart = Path.size() - GetFileName(Path).size();
 		std::wstring Result = Path;
 		const size_t Dot = Result.rfind(L'.');
 		if (Dot != std::wstring::npos && Dot > NameStart)
@@ -55,24 +45,6 @@ namespace
 		}
 		Result += L".ini";
 		return Result;
-	}
-
-	std::wstring GetParentDirectory(const std::wstring& Path)
-	{
-		std::filesystem::path FsPath;
-		std::wstring Parent;
-		if (TryToFileSystemPath(Path, FsPath) && TryFromFileSystemPath(FsPath.parent_path(), Parent))
-		{
-			return Parent;
-		}
-		// A name the file system cannot take still has a folder part; keeping its
-		// separator keeps "/" and "C:\" roots intact.
-		size_t End = Path.size();
-		while (End > 0 && !IsPathSeparator(Path[End - 1]))
-		{
-			--End;
-		}
-		return Path.substr(0, End);
 	}
 
 	// A trailing line feed ends the last line rather than starting an empty one.

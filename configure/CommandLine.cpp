@@ -1,6 +1,7 @@
 #include "configure/CommandLine.h"
 
 #include "bootstrap/BootstrapperConfig.h"
+#include "platform/AsciiCase.h"
 
 #include <cstdint>
 #include <string>
@@ -35,17 +36,12 @@ namespace
 		return IsLowerLetter(Character) || IsNameCapital(Character) || IsDigit(Character);
 	}
 
-	wchar_t ToAsciiLower(wchar_t Character)
-	{
-		return (Character >= L'A' && Character <= L'Z') ? static_cast<wchar_t>(Character - L'A' + L'a') : Character;
-	}
-
 	wchar_t ToAsciiUpper(wchar_t Character)
 	{
 		return IsLowerLetter(Character) ? static_cast<wchar_t>(Character - L'a' + L'A') : Character;
 	}
 
-	std::wstring ToAsciiLower(std::wstring Text)
+	std::wstring ToAsciiLowerText(std::wstring Text)
 	{
 		for (wchar_t& Character : Text)
 		{
@@ -217,7 +213,7 @@ std::vector<std::wstring> FCommandLine::Tokenize(const std::wstring& Source)
 
 std::wstring FCommandLine::NormalizeOptionName(const std::wstring& Name)
 {
-	return KeepNameCharacters(ToAsciiLower(Name));
+	return KeepNameCharacters(ToAsciiLowerText(Name));
 }
 
 bool FCommandLine::HasNoArguments() const
@@ -270,12 +266,12 @@ std::wstring FCommandLine::ToOptionName(const std::wstring& KeyName) const
 	{
 		Name.insert(0, 1, L'-');
 	}
-	return ToAsciiLower(Name);
+	return ToAsciiLowerText(Name);
 }
 
 std::wstring FCommandLine::ToKeyName(const std::wstring& OptionName) const
 {
-	std::wstring Name = ToAsciiLower(OptionName);
+	std::wstring Name = ToAsciiLowerText(OptionName);
 	RewriteEveryOccurrence(Name, FindRuns(Name, 1, IsLowerLetter),
 		[](std::wstring Run)
 		{

@@ -4,59 +4,19 @@
 #include "configure/CommandLine.h"
 #include "configure/CommandLineOption.h"
 #include "configure/HelpPrinter.h"
-#include "platform/FileNames.h"
 #include "platform/PathRules.h"
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
 
-#include <filesystem>
 
 namespace
 {
 	constexpr const wchar_t* ConfigureCategory = L"FGenericBootstrapper::Configure";
 	constexpr int32_t DefaultHelpWidth = 80;
 
-	std::wstring GetFileName(const std::wstring& Path)
-	{
-		size_t Start = Path.size();
-		while (Start > 0 && !IsPathSeparator(Path[Start - 1]))
-		{
-			--Start;
-		}
-		return Path.substr(Start);
-	}
-
-	std::wstring GetParentDirectory(const std::wstring& Path)
-	{
-		size_t End = Path.size();
-		while (End > 0 && !IsPathSeparator(Path[End - 1]))
-		{
-			--End;
-		}
-		return Path.substr(0, End);
-	}
-
-	// Equal as the file system would read them: the same components after
-	// "." and ".." are gone, compared under the system's letter-case rule.
-	// Used next to the file identity because the file named may not exist yet.
-	bool AreSamePathText(const std::wstring& Left, const std::wstring& Right)
-	{
-		std::filesystem::path LeftPath;
-		std::filesystem::path RightPath;
-		std::wstring LeftText;
-		std::wstring RightText;
-		if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath) ||
-			!TryFromFileSystemPath(LeftPath.lexically_normal(), LeftText) ||
-			!TryFromFileSystemPath(RightPath.lexically_normal(), RightText))
-		{
-			return AreSamePathNames(Left, Right);
-		}
-		return AreSamePathNames(LeftText, RightText);
-	}
-
 	bool NamesSameFile(IPlatform& Platform, const std::wstring& Left, const std::wstring& Right)
 	{
-		return AreSamePathText(Left, Right) || Platform.IsSameFile(Left, Right);
+		return AreSamePathTexts(Left, Right) || Platform.IsSameFile(Left, Right);
 	}
 
 	// The application path is read two ways: next to the written launcher (as

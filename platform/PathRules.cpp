@@ -1,5 +1,10 @@
 #include "platform/PathRules.h"
 
+#include "platform/AsciiCase.h"
+#include "platform/FileNames.h"
+
+#include <filesystem>
+
 namespace
 {
 	bool IsWindowsSeparator(wchar_t Character)
@@ -10,11 +15,6 @@ namespace
 	bool IsAsciiLetter(wchar_t Character)
 	{
 		return (Character >= L'a' && Character <= L'z') || (Character >= L'A' && Character <= L'Z');
-	}
-
-	wchar_t ToAsciiLower(wchar_t Character)
-	{
-		return (Character >= L'A' && Character <= L'Z') ? static_cast<wchar_t>(Character - L'A' + L'a') : Character;
 	}
 
 	// Length of the drive ("C:"), server ("\\server", also "\\?" and "\\.")
@@ -59,6 +59,47 @@ namespace
 		}
 		return true;
 	}
+}
+
+std::wstring GetFileName(const std::wstring& Path)
+{
+	size_t Start = Path.size();
+	while (Start > 0 && !IsPathSeparator(Path[Start - 1]))
+	{
+		--Start;
+	}
+	return Path.substr(Start);
+}
+
+std::wstring GetParentDirectory(const std::wstring& Path)
+{
+	return Path.substr(0, Path.size() - GetFileName(Path).size());
+}
+
+bool ArePathsLexicallyEqual(const std::wstring& Left, const std::wstring& Right)
+{
+	std::filesystem::path LeftPath;
+	std::filesystem::path RightPath;
+	if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath))
+	{
+		return Left == Right;
+	}
+	return LeftPath == RightPath;
+}
+
+bool AreSamePathTexts(const std::wstring& Left, const std::wstring& Right)
+{
+	std::filesystem::path LeftPath;
+	std::filesystem::path RightPath;
+	std::wstring LeftText;
+	std::wstring RightText;
+	if (!TryToFileSystemPath(Left, LeftPath) || !TryToFileSystemPath(Right, RightPath) ||
+		!TryFromFileSystemPath(LeftPath.lexically_normal(), LeftText) ||
+		!TryFromFileSystemPath(RightPath.lexically_normal(), RightText))
+	{
+		return AreSamePathNames(Left, Right);
+	}
+	return AreSamePathNames(LeftText, RightText);
 }
 
 bool IsWindowsAbsolutePath(const std::wstring& Path)

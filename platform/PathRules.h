@@ -18,6 +18,24 @@ bool IsAbsolutePath(const std::wstring& Path);
 // give both the same form first.
 bool AreSamePathNames(const std::wstring& Left, const std::wstring& Right);
 
+// The last component of a path and the text before it (its separator
+// kept, so that "/" and "C:\" stay roots), by this system's separators
+// alone: the path need not exist, nor be a name the file system can take.
+std::wstring GetFileName(const std::wstring& Path);
+std::wstring GetParentDirectory(const std::wstring& Path);
+
+// Two rules of sameness, for two questions. Both sit beside a comparison of
+// file identity, which settles every case where the file exists.
+// - The launcher asks whether its target is itself: equal as file-system
+//   paths, separators counting as one, every other unit compared as it is
+//   (letter case too), which is the rule readers of the INI file were given.
+bool ArePathsLexicallyEqual(const std::wstring& Left, const std::wstring& Right);
+// - The configure tool asks whether a file it is about to write, which may
+//   not exist yet, is one it must not destroy: equal as the file system
+//   would resolve them, "." and ".." gone and letter case by the system's rule,
+//   so that no spelling gets past it.
+bool AreSamePathTexts(const std::wstring& Left, const std::wstring& Right);
+
 // Value appended to Directory by this system's append rule, then made
 // absolute with "." and ".." removed. When the system cannot make it absolute
 // the appended path comes back as it is, so that whoever checks it next can
