@@ -2,9 +2,44 @@
 
 #include "platform/Utf8.h"
 
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace
+{
+	// The signals it was started to ignore, by name ("PIPE,XFSZ"): what a parent left it.
+	std::wstring GetIgnoredSignals()
+	{
+		std::wstring Names;
+		for (int Signal = 1; Signal < SIGRTMIN; ++Signal)
+		{
+			struct sigaction Action{};
+			if (::sigaction(Signal, nullptr, &Action) == 0 && Action.sa_handler == SIG_IGN)
+			{
+				Names += (Names.empty() ? L"" : L",") + DecodeUtf8Lossless(::sigabbrev_np(Signal));
+			}
+		}
+		return Names;
+	}
+
+	// With KVT_REPORT_LEAVE_CHILD=<seconds>, leaves a process behind that holds
+	// what the helper inherited for that long, as a service it started would.
+	std::wstring LeaveChildIfAsked()
+	{
+		const char* Seconds = std::getenv("KVT_REPORT_LEAVE_CHILD");
+		const pid_t Child = Seconds != nullptr && *Seconds != '\0' ? ::fork() : -1;
+		if (Child == 0)
+		{
+			::sleep(static_cast<unsigned int>(std::atoi(Seconds)));
+			::_exit(0);
+		}
+		return std::to_wstring(Child);
+	}
+}
 
 std::vector<std::wstring> GetReportArguments(int ArgumentCount, char** Arguments)
 {
@@ -32,5 +67,7 @@ FReportLines GetReportSystemFacts()
 		{L"pid", std::to_wstring(::getpid())},
 		{L"pgid", std::to_wstring(::getpgrp())},
 		{L"sid", std::to_wstring(::getsid(0))},
+		{L"ignored", GetIgnoredSignals()},
+		{L"left", LeaveChildIfAsked()},
 	};
 }
