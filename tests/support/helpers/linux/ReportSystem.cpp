@@ -11,33 +11,31 @@ extern char** environ;
 
 namespace
 {
-	// The signals it was started to ignore, by name ("PIPE,XFSZ"): what a parent left it.
+	// The signals it was started to ignore, by name ("PIPE,XFSZ,"): what a parent left it.
 	std::wstring GetIgnoredSignals()
 	{
 		std::wstring Names;
 		for (int Signal = 1; Signal < SIGRTMIN; ++Signal)
 		{
 			struct sigaction Action{};
-			if (::sigaction(Signal, nullptr, &Action) == 0 && Action.sa_handler == SIG_IGN)
-			{
-				Names += (Names.empty() ? L"" : L",") + DecodeUtf8Lossless(::sigabbrev_np(Signal));
-			}
+			const bool bIgnored = ::sigaction(Signal, nullptr, &Action) == 0 && Action.sa_handler == SIG_IGN;
+			Names += bIgnored ? DecodeUtf8Lossless(::sigabbrev_np(Signal)) + L"," : L"";
 		}
 		return Names;
 	}
 
-	// With KVT_REPORT_LEAVE_CHILD=<seconds>, leaves a process behind that holds
-	// what the helper inherited for that long, as a service it started would.
-	std::wstring LeaveChildIfAsked()
+	// KVT_REPORT_LEAVE_CHILD=<seconds> leaves a process behind for that long,
+	// holding what the helper inherited, as a service it started would.
+	pid_t LeaveChildIfAsked()
 	{
 		const char* Seconds = std::getenv("KVT_REPORT_LEAVE_CHILD");
-		const pid_t Child = Seconds != nullptr && *Seconds != '\0' ? ::fork() : -1;
+		const pid_t Child = Seconds != nullptr ? ::fork() : -1;
 		if (Child == 0)
 		{
 			::sleep(static_cast<unsigned int>(std::atoi(Seconds)));
 			::_exit(0);
 		}
-		return std::to_wstring(Child);
+		return Child;
 	}
 }
 
@@ -68,6 +66,6 @@ FReportLines GetReportSystemFacts()
 		{L"pgid", std::to_wstring(::getpgrp())},
 		{L"sid", std::to_wstring(::getsid(0))},
 		{L"ignored", GetIgnoredSignals()},
-		{L"left", LeaveChildIfAsked()},
+		{L"left", std::to_wstring(LeaveChildIfAsked())},
 	};
 }
