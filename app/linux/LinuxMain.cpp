@@ -1,4 +1,5 @@
 #include "app/linux/LinuxEntryEnvironment.h"
+#include "app/linux/LinuxInheritedState.h"
 #include "platform/CommandLineArguments.h"
 #include "platform/SystemErrorLog.h"
 
@@ -13,6 +14,7 @@
 
 int main(int ArgumentCount, char** Arguments)
 {
+	ResetInheritedState();
 	// What comes before the entry has a guard of its own; the entry guards the rest.
 	FEntryEnvironment Environment;
 	std::wstring ArgumentText;

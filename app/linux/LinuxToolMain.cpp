@@ -1,5 +1,6 @@
 // The configure tool: writes a configured launcher.
 #include "app/linux/LinuxEntryEnvironment.h"
+#include "app/linux/LinuxInheritedState.h"
 #include "platform/CommandLineArguments.h"
 #include "platform/SystemErrorLog.h"
 
@@ -25,6 +26,7 @@ namespace
 
 int main(int ArgumentCount, char** Arguments)
 {
+	ResetInheritedState();
 	// What comes before the entry has a guard of its own; the entry guards the rest.
 	FEntryEnvironment Environment;
 	std::wstring ArgumentText;

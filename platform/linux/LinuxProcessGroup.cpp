@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <iterator>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,6 +28,16 @@ namespace
 		const int ErrorCode = Result == 0 ? 0 : errno;
 		::sigaction(SIGTTOU, &Previous, nullptr);
 		return ErrorCode;
+	}
+
+	// Compared as devices, so that any node of the null device counts, also one
+	// a container made.
+	bool IsStandardInputNull()
+	{
+		struct stat Input{};
+		struct stat Null{};
+		return ::fstat(STDIN_FILENO, &Input) == 0 && ::stat("/dev/null", &Null) == 0 && S_ISCHR(Input.st_mode) &&
+			S_ISCHR(Null.st_mode) && Input.st_rdev == Null.st_rdev;
 	}
 
 	// Ctrl+C, kill's default and a closed terminal window. Ending the launcher
@@ -177,8 +188,12 @@ bool FLinuxPlatform::TryCreateProcessGroup(const std::wstring& Name, std::shared
 			return true;
 		}
 
+		// A shell without job control starts a background job (launcher &) in its
+		// own group with /dev/null as its input: taking the terminal then would
+		// make the script's next read fail. Any other input, a pipe included, is
+		// a foreground run's.
 		FScopedFileDescriptor Terminal(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
-		const bool bForeground = Terminal && ::tcgetpgrp(Terminal.Get()) == OldGroup;
+		const bool bForeground = Terminal && ::tcgetpgrp(Terminal.Get()) == OldGroup && !IsStandardInputNull();
 		if (!bForeground)
 		{
 			Terminal.Reset();

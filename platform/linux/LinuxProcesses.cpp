@@ -6,7 +6,9 @@
 #include "platform/linux/LinuxSystemText.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -101,13 +103,37 @@ namespace
 			{
 				return Fail(L"Failed to create process", ENOMEM, OutErrorCode);
 			}
-			// Breakaway: a session of its own, so neither the session's group nor
-			// the terminal's signals (Ctrl+C) reach the child.
+			// An ignored signal stays ignored across exec: every child gets back the
+			// default actions of the two our programs ignore for themselves
+			// (app/linux/LinuxInheritedState.cpp), as a game expects them. Breakaway: a session of its own, so neither the
+			// session's group nor the terminal's signals (Ctrl+C) reach the child.
+			// One call sets both flags: a second would replace the first's.
+			sigset_t DefaultSignals;
+			sigemptyset(&DefaultSignals);
+			sigaddset(&DefaultSignals, SIGPIPE);
+			sigaddset(&DefaultSignals, SIGXFSZ);
+			const short Flags = POSIX_SPAWN_SETSIGDEF | (bBreakaway ? POSIX_SPAWN_SETSID : 0);
+			if (const int Result = ::posix_spawnattr_setsigdefault(&Setup.Attributes, &DefaultSignals); Result != 0)
+			{
+				return Fail(L"Failed to create process", static_cast<uint32_t>(Result), OutErrorCode);
+			}
+			if (const int Result = ::posix_spawnattr_setflags(&Setup.Attributes, Flags); Result != 0)
+			{
+				return Fail(L"Failed to create process", static_cast<uint32_t>(Result), OutErrorCode);
+			}
+			// Nor does a breakaway child hold our standard streams: a service it
+			// leaves running would keep a caller's pipe open (launcher | cat) long
+			// after we ended. On Windows it inherits no handles either.
 			if (bBreakaway)
 			{
-				if (const int Result = ::posix_spawnattr_setflags(&Setup.Attributes, POSIX_SPAWN_SETSID); Result != 0)
+				for (const int Descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
 				{
-					return Fail(L"Failed to create process", static_cast<uint32_t>(Result), OutErrorCode);
+					const int Mode = Descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY;
+					if (const int Result = ::posix_spawn_file_actions_addopen(&Setup.Actions, Descriptor, "/dev/null", Mode, 0);
+						Result != 0)
+					{
+						return Fail(L"Failed to create process", static_cast<uint32_t>(Result), OutErrorCode);
+					}
 				}
 			}
 			if (WorkingDirectory.has_value())

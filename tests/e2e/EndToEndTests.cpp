@@ -16,6 +16,12 @@
 #include "platform/windows/WindowsHandles.h"
 #include "tests/support/windows/PlantedDlls.h"
 #else
+#include "platform/linux/LinuxHandles.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -116,9 +122,24 @@ namespace
 				L"ApplicationPath=" + Application + L"\nWorkingDirectory=Work\nWaitForExit=1\n" + MoreLines, false, false));
 		}
 
+		// The game as a script. The tests that use it start the launcher
+		// themselves, from the folder Launch starts it in.
+		void WriteGameScript(const std::string& Body)
+		{
+			WriteFileBytes(Folder.Path() / "Game.sh", "#!/bin/sh\n" + Body + "\n");
+			std::filesystem::permissions(Folder.Path() / "Game.sh", std::filesystem::perms::owner_all);
+			WriteConfig(L"", L"Game.sh");
+			std::filesystem::current_path(Folder.Path() / "Run");
+		}
+
 		void Launch(const std::wstring& Arguments = L"")
 		{
 			EXPECT_TRUE(Platform->TryRunExecutable(Launcher, Arguments, Folder.Wide(L"Run"), false, true, &ExitCode));
+			ReadRun();
+		}
+
+		void ReadRun()
+		{
 			Log = ReadText(Folder.Wide(L"state/Zorvan Games/Zorvan Online Services/Bootstrapper/Logs/KVTBootstrapper.log"));
 			Target = ReadText(Folder.Wide(L"Work/report.txt"));
 			Helper = ReadText(Folder.Wide(L"Run/report.txt"));
@@ -227,5 +248,68 @@ TEST_F(EndToEnd, NamesThatAreNoUtf8KeepTheirBytes)
 		const std::wstring Report = DecodeUtf8Lossless(ReadFileBytes(Home / "Work" / "report.txt"));
 		EXPECT_TRUE(Fact(Report, L"argbytes").ends_with(L" 636166" + Hex + L"2e736176 ")) << Report;
 	}
+}
+
+// What a parent leaves the launcher: each set-up runs in python3 (a shell cannot
+// ignore SIGCHLD for a child), which gives SIGPIPE and SIGXFSZ their defaults
+// back and becomes the launcher, its output a pipe read to the end. The User
+// Helper leaves a child running.
+TEST_F(EndToEnd, TheLauncherSurvivesWhatItsParentLeavesIt)
+{
+	const char* const SetUps[] = {"", "r, w = os.pipe(); os.close(r); os.dup2(w, 1)",
+		"resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))", "signal.signal(signal.SIGCHLD, signal.SIG_IGN)", "os.close(1)"};
+	// Orphans come to the test, which can then tell whether the left child still runs.
+	ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+	WriteGameScript("exec env -u KVT_REPORT_LEAVE_CHILD KVT_REPORT_EXIT_CODE=7 \"${0%/*}/Game\" \"$@\"");
+	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_REPORT_LEAVE_CHILD", L"20"));
+	for (const char* SetUp : SetUps)
+	{
+		SCOPED_TRACE(SetUp);
+		FILE* Output = ::popen(("exec " + std::string(KVT_E2E_PYTHON3) + " -c 'import os, resource, signal, sys\n"
+			"for s in signal.SIGPIPE, signal.SIGXFSZ: signal.signal(s, signal.SIG_DFL)\n" + SetUp +
+			"\nos.execv(\"../Launcher\", [\"../Launcher\", \"x\"])'").c_str(), "r");
+		ASSERT_NE(Output, nullptr);
+		while (std::fgetc(Output) != EOF)
+		{
+		}
+		const int Status = ::pclose(Output);
+		ReadRun();
+		// The game ran (only it exits with 7) with the session, and both children with their usual signals.
+		EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 7) << Status;
+		EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SUCCESS,");
+		EXPECT_FALSE(std::regex_search(Fact(Target, L"ignored") + Fact(Helper, L"ignored"), std::wregex(L"PIPE|XFSZ|CHLD")))
+			<< Target << Helper;
+		EXPECT_FALSE(std::regex_search(L"\n" + Log, std::wregex(L"\n[^[]"))) << "a line without its time stamp:\n" << Log;
+		// The output ended with the launcher, not with the User Helper's child.
+		const pid_t Left = static_cast<pid_t>(std::wcstol(Fact(Helper, L"left").c_str(), nullptr, 10));
+		EXPECT_EQ(Left > 0 ? ::waitpid(Left, nullptr, WNOHANG) : -1, 0) << Helper;
+		if (Left > 0 && ::kill(Left, SIGKILL) == 0)
+		{
+			::waitpid(Left, nullptr, 0);
+		}
+	}
+}
+
+// A script without job control gives a job it starts with & /dev/null as its
+// input and keeps its terminal: its read gets the line typed while the launcher
+// runs (the game waits for that read).
+TEST_F(EndToEnd, AScriptThatStartsTheLauncherInTheBackgroundStillReadsItsTerminal)
+{
+	WriteGameScript("until [ -e ../Run/line ]; do sleep 0.1; done");
+	const FScopedFileDescriptor Master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+	ASSERT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
+	const std::string Terminal = ::ptsname(Master.Get());
+	const pid_t Script = ::fork();
+	if (Script == 0)
+	{
+		::setsid();
+		::dup2(::open(Terminal.c_str(), O_RDWR), STDIN_FILENO);
+		::execl("/bin/sh", "sh", "-c",
+			"../Launcher & until [ -e report.txt ]; do sleep 0.1; done; read Line; echo \"$Line\" > line; wait", nullptr);
+		::_exit(127);
+	}
+	EXPECT_EQ(::write(Master.Get(), "typed\n", 6), 6);
+	EXPECT_EQ(::waitpid(Script, nullptr, 0), Script);
+	EXPECT_EQ(ReadText(Folder.Wide(L"Run/line")), L"typed\n");
 }
 #endif

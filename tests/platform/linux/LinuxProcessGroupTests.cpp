@@ -47,6 +47,12 @@ namespace
 			// The first terminal a session leader opens becomes its controlling
 			// terminal, with the leader's group in the foreground.
 			const int Terminal = TerminalPath.empty() ? -1 : ::open(TerminalPath.c_str(), O_RDWR);
+			// Input from a pipe (echo data | launcher) is a foreground run's all the same.
+			int Input[2];
+			if (::pipe(Input) == 0)
+			{
+				::dup2(Input[0], STDIN_FILENO);
+			}
 			const pid_t Member = Start == EStart::GroupLeader ? 0 : ::fork();
 			if (Member == 0)
 			{

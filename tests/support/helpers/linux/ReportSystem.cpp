@@ -2,7 +2,10 @@
 
 #include "platform/Utf8.h"
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <unistd.h>
 
@@ -21,6 +24,33 @@ namespace
 			Hex += Byte == 0 ? std::wstring(L" ") : std::wstring{L"0123456789abcdef"[Byte >> 4], L"0123456789abcdef"[Byte & 15]};
 		}
 		return Hex;
+	}
+
+	// The signals it was started to ignore, by name ("PIPE,XFSZ,"): what a parent left it.
+	std::wstring GetIgnoredSignals()
+	{
+		std::wstring Names;
+		for (int Signal = 1; Signal < SIGRTMIN; ++Signal)
+		{
+			struct sigaction Action{};
+			const bool bIgnored = ::sigaction(Signal, nullptr, &Action) == 0 && Action.sa_handler == SIG_IGN;
+			Names += bIgnored ? DecodeUtf8Lossless(::sigabbrev_np(Signal)) + L"," : L"";
+		}
+		return Names;
+	}
+
+	// KVT_REPORT_LEAVE_CHILD=<seconds> leaves a process behind for that long,
+	// holding what the helper inherited, as a service it started would.
+	pid_t LeaveChildIfAsked()
+	{
+		const char* Seconds = std::getenv("KVT_REPORT_LEAVE_CHILD");
+		const pid_t Child = Seconds != nullptr ? ::fork() : -1;
+		if (Child == 0)
+		{
+			::sleep(static_cast<unsigned int>(std::atoi(Seconds)));
+			::_exit(0);
+		}
+		return Child;
 	}
 }
 
@@ -51,5 +81,7 @@ FReportLines GetReportSystemFacts()
 		{L"pid", std::to_wstring(::getpid())},
 		{L"pgid", std::to_wstring(::getpgrp())},
 		{L"sid", std::to_wstring(::getsid(0))},
+		{L"ignored", GetIgnoredSignals()},
+		{L"left", std::to_wstring(LeaveChildIfAsked())},
 	};
 }
