@@ -1,5 +1,4 @@
 #include "bootstrap/BootstrapperConfig.h"
-#include "platform/PathRules.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestBootstrapper.h"
@@ -114,20 +113,6 @@ TEST_F(ConfigFile, ReadsByTheLetterAndValidatesInOrder)
 	}
 }
 
-TEST_F(ConfigFile, LogsEveryLineAndSkipsEmptyOnesQuietly)
-{
-	Platform->Files = {{InSampleFolder(L"App.exe"), L""},
-		{ConfigPath, L"\nNoOperation=0\n#A=1\nApplicationPath=\nApplicationPath=App.exe\n"}};
-	FBootstrapperConfig Config;
-	ASSERT_TRUE(Bootstrapper.TryReadConfig(ConfigPath, Config));
-	// The trailing line feed ends the last line and adds no empty one; a value is logged only when there is one.
-	EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Reading config file: '" + ConfigPath + L"'.", L"Parsing line: ''.",
-		L"Parsing line: 'NoOperation=0'.", L"Parsing key: 'NoOperation'.", L"Parsing Value: '0'.", L"Set: 'NoOperation=false'.",
-		L"Parsing line: '#A=1'.", L"Parsing key: '#A'.", L"Unrecognized key ignored!", L"Parsing line: 'ApplicationPath='.",
-		L"Parsing key: 'ApplicationPath'.", L"Parsing line: 'ApplicationPath=App.exe'.", L"Parsing key: 'ApplicationPath'.",
-		L"Parsing Value: 'App.exe'.", L"Set: 'ApplicationPath=" + InSampleFolder(L"App.exe") + L"'.", L"Successfully read config."}));
-}
-
 TEST_F(ConfigFile, WritesTheFourKeysInOrderOrRefusesBeforeWritingAnything)
 {
 	const std::wstring AbsoluteApp =
@@ -172,68 +157,4 @@ TEST_F(ConfigFile, WritesTheFourKeysInOrderOrRefusesBeforeWritingAnything)
 	Platform->Failing.insert(L"TryWriteFile(text)");
 	EXPECT_FALSE(Bootstrapper.TryWriteConfig(ConfigPath, FBootstrapperConfig{L"App.exe", L""}));
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, WriteCategory, L"Failed to write the config file."));
-}
-
-// On the real file system the writer makes the folders on the way and puts
-// the exact text there, in the system's line ends.
-TEST(ConfigFileOnDisk, WrittenFileHasTheExactBytes)
-{
-	FTempDirectory Directory;
-	FTestBootstrapper Bootstrapper{std::make_shared<FCommandLine>(L""), MakeNativePlatform(), nullptr};
-	const std::filesystem::path File = Directory.Path() / "cfg" / "Launcher.ini";
-	ASSERT_TRUE(Bootstrapper.TryWriteConfig(ToWide(File), FBootstrapperConfig{L"bin/../App.exe", L"bin", false, true}));
-	const std::string End = DiskLineEnd();
-	EXPECT_EQ(ReadFileBytes(File),
-		"ApplicationPath=bin/../App.exe" + End + "WorkingDirectory=bin" + End + "WaitForExit=0" + End + "NoOperation=1" + End);
-}
-
-// The Windows rules are plain text and hold on every system; the running
-// system's own rules take the rows written for it.
-
-TEST(PathRules, Absoluteness)
-{
-	// Absolute for Windows, and for Linux: a leading slash, or absolute for Windows (a
-	// configuration may ship with either build).
-	const std::tuple<const wchar_t*, bool, bool> Cases[] = {{L"C:\\Games\\App.exe", true, true}, {L"C:/Games/App.exe", true, true},
-		{L"\\\\server\\share\\App.exe", true, true}, {L"//server/share", true, true}, {L"\\\\?\\C:\\App.exe", true, true},
-		{L"\\??\\C:\\App.exe", true, true}, {L"/Games/App.exe", false, true}, {L"\\Games\\App.exe", false, false},
-		{L"C:App.exe", false, false}, {L"App.exe", false, false}, {L"", false, false}, {L"\\\\", false, false},
-		{L"\\\\\\App.exe", false, false}, {L"1:\\App.exe", false, false}, {L"\\??App.exe", false, false}};
-	for (const auto& [Path, bWindowsAbsolute, bLinuxAbsolute] : Cases)
-	{
-		EXPECT_EQ(IsWindowsAbsolutePath(Path), bWindowsAbsolute) << Path;
-		EXPECT_EQ(IsAbsolutePath(Path), OnWindows ? bWindowsAbsolute : bLinuxAbsolute) << Path;
-	}
-	EXPECT_TRUE(IsPathSeparator(L'/'));
-	EXPECT_EQ(IsPathSeparator(L'\\'), OnWindows);
-}
-
-// Appending follows drives and roots; resolving then normalises the result.
-TEST(PathRules, AppendAndResolveNextToAFolder)
-{
-	const std::vector<std::vector<std::wstring>> AppendCases = {// directory, value, result
-		{L"C:\\L", L"App.exe", L"C:\\L\\App.exe"}, {L"C:/L/", L"Bin/App.exe", L"C:/L/Bin/App.exe"},
-		// An absolute value, or one on another drive, replaces the directory.
-		{L"C:\\L", L"D:\\App.exe", L"D:\\App.exe"}, {L"C:\\L", L"D:App.exe", L"D:App.exe"},
-		// The directory's own drive, in any case, is dropped from the value.
-		{L"C:\\L", L"c:App.exe", L"C:\\L\\App.exe"},
-		// One leading separator keeps only the directory's drive or server.
-		{L"C:\\L", L"/Games/App.exe", L"C:/Games/App.exe"},
-		{L"\\\\server\\share\\L", L"\\Games\\App.exe", L"\\\\server\\Games\\App.exe"},
-		{L"C:", L"App.exe", L"C:App.exe"}, {L"", L"App.exe", L"App.exe"}};
-	for (const std::vector<std::wstring>& Case : AppendCases)
-	{
-		EXPECT_EQ(AppendWindowsPath(Case[0], Case[1]), Case[2]) << Case[0] << " + " << Case[1];
-	}
-	const std::vector<std::vector<std::wstring>> WindowsCases = {
-		{L"C:\\L", L"\\Games\\.\\App.exe", L"C:\\Games\\App.exe"}, {L"C:\\L", L"Bin/App.exe", L"C:\\L\\Bin\\App.exe"},
-		{L"C:\\L\\Bin", L"..", L"C:\\L"}, {L"\\\\server\\share\\L", L"..\\App.exe", L"\\\\server\\share\\App.exe"}};
-	const std::vector<std::vector<std::wstring>> LinuxCases = {{L"/L/", L"a//b", L"/L/a/b"}, {L"/L/Bin", L"..", L"/L"},
-		{L"/L", L".", L"/L"}, {L"/L", L"Bin/", L"/L/Bin/"}, {L"/", L"..", L"/"}, {L"/L", L"/abs/./App.exe", L"/abs/App.exe"},
-		// A backslash is an ordinary character of a Linux file name.
-		{L"/L", L"..\\App.exe", L"/L/..\\App.exe"}};
-	for (const std::vector<std::wstring>& Case : OnWindows ? WindowsCases : LinuxCases)
-	{
-		EXPECT_EQ(ResolvePathNextTo(Case[0], Case[1]), Case[2]) << Case[0] << " + " << Case[1];
-	}
 }

@@ -1,8 +1,11 @@
 // The file services of the real platform.
 #include "tests/platform/PlatformTests.h"
-#include "tests/support/UnreadableFile.h"
 
 #include <filesystem>
+
+#if KVT_TEST_ON_WINDOWS
+#include "platform/windows/WindowsHandles.h"
+#endif
 
 using FileOperations = FNativePlatformTest;
 constexpr const wchar_t* ReadCategory = L"FGenericPlatform::TryReadFile";
@@ -47,17 +50,18 @@ TEST_F(FileOperations, ReadFileDecodesUtf8AndOnlyCrLfLineEndsOrFailsLeavingNoTex
 	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, ReadCategory, L"Successfully read file: '" + Path + L"'"));
 
 	WriteFileBytes(Directory.Path() / "bad.txt", "line one\nli\xC3\x28ne");
-	std::shared_ptr<void> Holder;
-	// None where the system offers no file that exists and cannot be opened.
-	const std::wstring Locked = MakeUnreadableFile(Directory, Holder);
-	std::vector<std::pair<std::wstring, std::wstring>> Failures = {
+	// A file that exists and cannot be opened: one held without sharing on
+	// Windows; on Linux a write-only kernel setting, which keeps even root out.
+	const std::wstring Locked = bWindows ? Directory.Wide(L"locked.txt") : L"/proc/sys/vm/drop_caches";
+#if KVT_TEST_ON_WINDOWS
+	WriteFileBytes(ToPath(Locked), "locked");
+	const FScopedKernelHandle Holder(::CreateFileW(Locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+#endif
+	const std::pair<std::wstring, std::wstring> Failures[] = {
 		{Directory.Wide(), L"Failed because path is not an existing file: '"},
 		{Directory.Wide(L"bad.txt"), L"Failed because of an invalid UTF-8 sequence at byte offset 11: '"},
+		{Locked, L"Failed to open file for reading: '"},
 	};
-	if (!Locked.empty())
-	{
-		Failures.emplace_back(Locked, L"Failed to open file for reading: '");
-	}
 	for (const auto& [Failing, Message] : Failures)
 	{
 		Text = L"junk";

