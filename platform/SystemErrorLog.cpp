@@ -36,14 +36,19 @@ void LogLastSystemError(const wchar_t* Message)
 
 void LogCurrentException(const wchar_t* Category) noexcept
 {
-	const wchar_t* Message = L"Failed: unexpected error.";
+	LogCurrentException(Category, FExceptionLines());
+}
+
+void LogCurrentException(const wchar_t* Category, const FExceptionLines& Lines) noexcept
+{
+	const wchar_t* Message = Lines.Unexpected;
 	try
 	{
 		throw;
 	}
 	catch (const std::bad_alloc&)
 	{
-		Message = L"Failed: out of memory.";
+		Message = Lines.OutOfMemory;
 	}
 	catch (...)
 	{

@@ -23,19 +23,32 @@ uint32_t ReadLastSystemError();
 std::wstring GetSystemErrorText(uint32_t ErrorCode);
 extern const wchar_t* const SystemErrorCategory;
 
+// The two lines an operation logs for what was thrown: one for memory that ran
+// out, one for anything else. Most operations share the default pair; one whose
+// users already know its own lines passes them to the overloads below, so that
+// moving it onto the guard does not change what its log says.
+struct FExceptionLines
+{
+	const wchar_t* OutOfMemory = L"Failed: out of memory.";
+	const wchar_t* Unexpected = L"Failed: unexpected error.";
+};
+
 // For the catch at an operation's boundary: logs what was thrown (out of memory
 // or anything else) as one Error line of the operation. Call it only inside a
 // catch block. Never throws.
 void LogCurrentException(const wchar_t* Category) noexcept;
+// The same with the operation's own lines.
+void LogCurrentException(const wchar_t* Category, const FExceptionLines& Lines) noexcept;
 
 // The one guard at an operation's boundary: runs Body and, should it throw
 // (memory can run out anywhere), logs what was thrown as one Error line of the
-// operation and returns FailureValue. Only where the operation can report the
-// failure (a Try operation's false, a sequence's exit code): an operation
-// that cannot fail lets the exception go on to one that can, so that a
-// failure never comes back looking like a plausible value.
+// operation, in the operation's own lines, and returns FailureValue. Only
+// where the operation can report the failure (a Try operation's false, a
+// sequence's exit code): an operation that cannot fail lets the exception go
+// on to one that can, so that a failure never comes back looking like a
+// plausible value.
 template <typename TResult, typename TBody>
-TResult GuardOperation(const wchar_t* Category, TResult FailureValue, TBody&& Body) noexcept
+TResult GuardOperation(const wchar_t* Category, const FExceptionLines& Lines, TResult FailureValue, TBody&& Body) noexcept
 {
 	try
 	{
@@ -43,7 +56,14 @@ TResult GuardOperation(const wchar_t* Category, TResult FailureValue, TBody&& Bo
 	}
 	catch (...)
 	{
-		LogCurrentException(Category);
+		LogCurrentException(Category, Lines);
 		return FailureValue;
 	}
+}
+
+// The same guard with the default lines.
+template <typename TResult, typename TBody>
+TResult GuardOperation(const wchar_t* Category, TResult FailureValue, TBody&& Body) noexcept
+{
+	return GuardOperation(Category, FExceptionLines(), FailureValue, static_cast<TBody&&>(Body));
 }

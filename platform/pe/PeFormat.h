@@ -14,6 +14,8 @@ namespace PeFormat
 	inline constexpr uint16_t DosSignature = 0x5A4D;          // "MZ"
 	inline constexpr uint32_t NewHeaderOffsetField = 0x3C;    // e_lfanew
 	inline constexpr uint64_t DosHeaderSize = 64;
+	// The largest file the headers' 32-bit offsets can describe.
+	inline constexpr uint64_t MaximumFileSize = 0xFFFFFFFEull;
 
 	// ---- NT headers: the signature, the file header, the optional header ----
 	inline constexpr uint32_t NtSignature = 0x00004550;       // "PE\0\0"
@@ -44,10 +46,15 @@ namespace PeFormat
 	inline constexpr uint32_t SizeOfImageField = 56;
 	inline constexpr uint32_t SizeOfHeadersField = 60;
 	inline constexpr uint32_t CheckSumField = 64;
+	inline constexpr uint32_t CheckSumSize = 4;
 	// NumberOfRvaAndSizes; the data directories follow it.
 	inline constexpr uint32_t Pe32DirectoryCountField = 92;
 	inline constexpr uint32_t Pe32PlusDirectoryCountField = 108;
-	inline constexpr uint32_t DataDirectoryEntrySize = 8;     // address, then size
+	inline constexpr uint32_t DirectoryCountSize = 4;
+	// A data directory entry: the address, then the size.
+	inline constexpr uint32_t DataDirectoryEntrySize = 8;
+	inline constexpr uint32_t DataDirectoryAddressField = 0;
+	inline constexpr uint32_t DataDirectorySizeField = 4;
 	inline constexpr uint32_t ResourceDirectoryIndex = 2;
 	// Its address is a file offset, unlike every other directory's.
 	inline constexpr uint32_t CertificateDirectoryIndex = 4;
@@ -73,8 +80,16 @@ namespace PeFormat
 	inline constexpr uint32_t IdEntryCountField = 14;
 	// An entry: a name or number, then its data entry or subdirectory.
 	inline constexpr uint32_t ResourceEntrySize = 8;
+	inline constexpr uint32_t ResourceEntryNameField = 0;
+	inline constexpr uint32_t ResourceEntryDataField = 4;
 	// A data entry: the data's RVA, its size and its code page.
 	inline constexpr uint32_t ResourceDataEntrySize = 16;
+	inline constexpr uint32_t ResourceDataRvaField = 0;
+	inline constexpr uint32_t ResourceDataSizeField = 4;
+	inline constexpr uint32_t ResourceDataCodePageField = 8;
+	// A name: its length in UTF-16 code units, then the units, unterminated.
+	inline constexpr uint32_t ResourceNameTextField = 2;
+	inline constexpr uint32_t ResourceNameUnitSize = 2;
 	// Set in an entry's first field for a name string, in its second for a subdirectory.
 	inline constexpr uint32_t HighBit = 0x80000000u;
 
@@ -82,6 +97,9 @@ namespace PeFormat
 	// WIN_CERTIFICATE: dwLength (the entry without its padding), wRevision,
 	// wCertificateType; each entry starts on an 8-byte boundary.
 	inline constexpr uint32_t CertificateHeaderSize = 8;
+	inline constexpr uint32_t CertificateLengthField = 0;
+	inline constexpr uint32_t CertificateRevisionField = 4;
+	inline constexpr uint32_t CertificateTypeField = 6;
 	inline constexpr uint32_t CertificateAlignment = 8;
 
 	// ---- Byte order ----------------------------------------------------------------

@@ -15,6 +15,18 @@ bool CheckExecutableFileSize(uint64_t FileSize, const wchar_t* Category)
 	return true;
 }
 
+ENtHeadersWalk WalkToNtHeaders(const uint8_t* Bytes, size_t Size, const FNtHeadersBound& Bound, uint32_t& OutOffset)
+{
+	const uint32_t NtOffset = ReadUInt32(Bytes, NewHeaderOffsetField);
+	if (ReadUInt16(Bytes, 0) != DosSignature || NtOffset > Bound.MaximumOffset ||
+		static_cast<uint64_t>(NtOffset) + Bound.RequiredSize > Size)
+	{
+		return ENtHeadersWalk::NoDosHeader;
+	}
+	OutOffset = NtOffset;
+	return ReadUInt32(Bytes, NtOffset) == NtSignature ? ENtHeadersWalk::Found : ENtHeadersWalk::NoNtSignature;
+}
+
 bool TryReadExecutableType(const uint8_t* Bytes, size_t Size, const wchar_t* Category, EExecutableType& OutType)
 {
 	if (Bytes == nullptr || !CheckExecutableFileSize(Size, Category))
@@ -22,23 +34,23 @@ bool TryReadExecutableType(const uint8_t* Bytes, size_t Size, const wchar_t* Cat
 		return false;
 	}
 
-	const uint16_t DosMagic = ReadUInt16(Bytes, 0);
 	// e_lfanew is signed in the format; a negative offset is as wrong as one past the end.
 	// The 64-bit NT headers are asked of 32-bit files too, which keeps one rule
 	// for how much of the file every check below may read.
-	const int32_t NewHeaderOffset = static_cast<int32_t>(ReadUInt32(Bytes, NewHeaderOffsetField));
-	if (DosMagic != DosSignature || NewHeaderOffset < 0 || static_cast<uint64_t>(NewHeaderOffset) + NtHeadersSize > Size)
+	constexpr FNtHeadersBound Bound{NtHeadersSize, 0x7FFFFFFF};
+	uint32_t NtOffset = 0;
+	const ENtHeadersWalk Walk = WalkToNtHeaders(Bytes, Size, Bound, NtOffset);
+	if (Walk == ENtHeadersWalk::NoDosHeader)
 	{
-		Log(ELogLevel::Error, Category, L"Failed because of an invalid DOS signature: 0x%X", static_cast<uint32_t>(DosMagic));
+		Log(ELogLevel::Error, Category, L"Failed because of an invalid DOS signature: 0x%X",
+			static_cast<uint32_t>(ReadUInt16(Bytes, 0)));
 		return false;
 	}
-
-	const uint8_t* NtHeaders = Bytes + NewHeaderOffset;
+	const uint8_t* NtHeaders = Bytes + NtOffset;
 	const uint8_t* FileHeader = NtHeaders + NtSignatureSize;
-	const uint32_t Signature = ReadUInt32(NtHeaders);
-	if (Signature != NtSignature)
+	if (Walk == ENtHeadersWalk::NoNtSignature)
 	{
-		Log(ELogLevel::Error, Category, L"Failed because of an invalid NT signature: 0x%X", Signature);
+		Log(ELogLevel::Error, Category, L"Failed because of an invalid NT signature: 0x%X", ReadUInt32(NtHeaders));
 		return false;
 	}
 

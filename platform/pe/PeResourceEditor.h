@@ -1,16 +1,21 @@
 #pragma once
 
+#include "platform/pe/PeFileLayout.h"
+#include "platform/pe/PeImage.h"
 #include "platform/pe/PeResourceReader.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <vector>
 
 // Changes the resources and the certificate table of a PE32 or PE32+ file in
 // memory, for systems that have no resource functions of their own. The
 // file's bytes go in, the edits are collected, and TryBuild hands out the
-// bytes of the changed file; nothing is written anywhere.
+// bytes of the changed file; nothing is written anywhere. The work is done by
+// the module's parts: the reader (PeResourceReader.h), the section writer
+// (PeResourceSectionWriter.h), the file layout and checksum (PeFileLayout.h)
+// and the certificate table (PeCertificates.h); this class holds the edits
+// and checks each result before handing it out.
 //
 // What the build keeps: every byte of the headers and sections it does not
 // rewrite, and the data appended after the last section (an installer's
@@ -34,8 +39,6 @@ public:
 	// The file as loaded, with the certificate entries removed so far.
 	const std::vector<uint8_t>& GetFileBytes() const { return File; }
 
-	// Whether the file holds this language version of a type and name.
-	bool HasResource(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language) const;
 	// Removes one language version; false when there was none.
 	bool DeleteResource(const FPeResourceId& Type, const FPeResourceId& Name, uint16_t Language);
 	// Adds one language version, replacing one of the same type, name and language.
@@ -53,55 +56,22 @@ public:
 
 	// The checksum the loader and the signing tools compute over a whole file
 	// (the checksum field itself counts as zero).
-	static uint32_t ComputeCheckSum(const uint8_t* Bytes, size_t Size, uint32_t CheckSumOffset);
+	static uint32_t ComputeCheckSum(const uint8_t* Bytes, size_t Size, uint32_t CheckSumOffset)
+	{
+		return ComputePeCheckSum(Bytes, Size, CheckSumOffset);
+	}
 	// Writes the checksum of the bytes as they are now into their header, for
 	// a file whose resources the system's own functions changed: they leave
 	// the old one. A file without a checksum keeps none. False (logged) when
 	// the bytes are not a PE image.
 	static bool TryRefreshCheckSum(uint8_t* Bytes, size_t Size);
 
-	// Directory order: named entries first, ordered as the loader's binary
-	// search expects (by UTF-16 code unit), then numbers in increasing order.
-	static bool IsBeforeInDirectory(const FPeResourceId& Left, const FPeResourceId& Right);
-
 private:
 	bool TryLoadParsed(const uint8_t* Bytes, size_t Size, std::vector<uint8_t>* Owned);
-
-	struct FIdOrder
-	{
-		bool operator()(const FPeResourceId& Left, const FPeResourceId& Right) const
-		{
-			return IsBeforeInDirectory(Left, Right);
-		}
-	};
-	struct FLanguageVersion
-	{
-		std::vector<uint8_t> Bytes;
-		uint32_t CodePage = 0;
-		bool operator==(const FLanguageVersion& Other) const = default;
-	};
-	using FLanguageMap = std::map<uint16_t, FLanguageVersion>;
-	using FNameMap = std::map<FPeResourceId, FLanguageMap, FIdOrder>;
-	using FTypeMap = std::map<FPeResourceId, FNameMap, FIdOrder>;
-
-	// Where the new resource section goes.
-	struct FSectionPlan
-	{
-		bool bInPlace = false;
-		size_t SectionIndex = 0; // the section rewritten in place, or the new one's index
-		uint32_t Rva = 0;
-		uint32_t RawOffset = 0;
-		uint32_t EndOfSections = 0; // where the data appended to the file starts
-	};
-
-	bool TryPlanResourceSection(FSectionPlan& OutPlan) const;
-	bool TryBuildResourceSection(uint32_t SectionRva, std::vector<uint8_t>& OutSection) const;
-	bool TryLayOutFile(const FSectionPlan& Plan, const std::vector<uint8_t>& Section, std::vector<uint8_t>& OutBytes) const;
-	static bool TryCollectResources(const uint8_t* Bytes, size_t Size, const FPeImage& Image, FTypeMap& OutResources);
 	bool IsReadBackSound(const std::vector<uint8_t>& Bytes) const;
 
 	std::vector<uint8_t> File;
 	FPeImage Image;
-	FTypeMap Resources;
+	FPeResourceTree Resources;
 	bool bResourcesChanged = false;
 };

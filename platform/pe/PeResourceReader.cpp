@@ -1,10 +1,10 @@
 #include "platform/pe/PeResourceReader.h"
 
 #include "app/Log.h"
+#include "platform/pe/PeCertificates.h"
 #include "platform/pe/PeFormat.h"
 #include "platform/pe/PeHeaders.h"
 
-#include <new>
 #include <set>
 
 using namespace PeFormat;
@@ -16,43 +16,6 @@ namespace
 
 	// Type, name and language: a directory below the language level is not a resource.
 	constexpr int ResourceLevels = 3;
-
-	// 64-bit arithmetic on 32-bit file values cannot overflow, so one comparison
-	// says whether the range lies inside the buffer.
-	bool IsInside(uint64_t Offset, uint64_t Length, size_t Size)
-	{
-		return Offset <= Size && Length <= Size - Offset;
-	}
-
-	// Resource strings are UTF-16 in the file; wchar_t is wider on some systems,
-	// where pairs of surrogates become one character.
-	std::wstring ToWide(const std::u16string& Text)
-	{
-		if constexpr (sizeof(wchar_t) == sizeof(char16_t))
-		{
-			return std::wstring(Text.begin(), Text.end());
-		}
-		else
-		{
-			std::wstring Result;
-			Result.reserve(Text.size());
-			for (size_t Index = 0; Index < Text.size(); ++Index)
-			{
-				const char32_t High = Text[Index];
-				if (High >= 0xD800 && High < 0xDC00 && Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 &&
-					Text[Index + 1] < 0xE000)
-				{
-					const char32_t Low = Text[++Index];
-					Result.push_back(static_cast<wchar_t>(0x10000 + ((High - 0xD800) << 10) + (Low - 0xDC00)));
-				}
-				else
-				{
-					Result.push_back(static_cast<wchar_t>(High));
-				}
-			}
-			return Result;
-		}
-	}
 
 	class FResourceTreeReader
 	{
@@ -91,13 +54,13 @@ namespace
 		bool TryReadName(uint32_t TreeOffset, std::wstring& OutName)
 		{
 			uint32_t LengthOffset = 0;
-			if (!TryMapTreeOffset(TreeOffset, 2, LengthOffset))
+			if (!TryMapTreeOffset(TreeOffset, ResourceNameTextField, LengthOffset))
 			{
 				return false;
 			}
 			const uint16_t Length = ReadUInt16(Bytes, LengthOffset);
 			uint32_t TextOffset = 0;
-			if (Length == 0 || !TryMapTreeOffset(TreeOffset, 2 + 2u * Length, TextOffset))
+			if (Length == 0 || !TryMapTreeOffset(TreeOffset, ResourceNameTextField + ResourceNameUnitSize * Length, TextOffset))
 			{
 				Log(ELogLevel::Error, ParseCategory, L"Failed because of an invalid resource name at 0x%X", TreeOffset);
 				return false;
@@ -105,9 +68,10 @@ namespace
 			std::u16string Text(Length, u'\0');
 			for (uint32_t Index = 0; Index < Length; ++Index)
 			{
-				Text[Index] = static_cast<char16_t>(ReadUInt16(Bytes, TextOffset + 2 + 2ull * Index));
+				const uint64_t Unit = TextOffset + ResourceNameTextField + ResourceNameUnitSize * static_cast<uint64_t>(Index);
+				Text[Index] = static_cast<char16_t>(ReadUInt16(Bytes, Unit));
 			}
-			OutName = ToWide(Text);
+			OutName = ResourceNameFromUtf16(Text);
 			return true;
 		}
 
@@ -119,9 +83,9 @@ namespace
 				return false;
 			}
 			OutLanguage.Language = Language;
-			OutLanguage.DataRva = ReadUInt32(Bytes, EntryOffset);
-			OutLanguage.Size = ReadUInt32(Bytes, EntryOffset + 4);
-			OutLanguage.CodePage = ReadUInt32(Bytes, EntryOffset + 8);
+			OutLanguage.DataRva = ReadUInt32(Bytes, EntryOffset + ResourceDataRvaField);
+			OutLanguage.Size = ReadUInt32(Bytes, EntryOffset + ResourceDataSizeField);
+			OutLanguage.CodePage = ReadUInt32(Bytes, EntryOffset + ResourceDataCodePageField);
 			if (!TryMapRvaToFileOffset(Image, Size, OutLanguage.DataRva, OutLanguage.Size, OutLanguage.FileOffset))
 			{
 				Log(ELogLevel::Error, ParseCategory,
@@ -161,8 +125,8 @@ namespace
 			for (uint32_t Index = 0; Index < EntryCount; ++Index)
 			{
 				const uint64_t Entry = EntriesOffset + static_cast<uint64_t>(Index) * ResourceEntrySize;
-				const uint32_t NameField = ReadUInt32(Bytes, Entry);
-				const uint32_t DataField = ReadUInt32(Bytes, Entry + 4);
+				const uint32_t NameField = ReadUInt32(Bytes, Entry + ResourceEntryNameField);
+				const uint32_t DataField = ReadUInt32(Bytes, Entry + ResourceEntryDataField);
 				FPeResourceId Id;
 				if ((NameField & HighBit) != 0)
 				{
@@ -226,49 +190,11 @@ namespace
 		}
 	};
 
-	bool TryReadCertificates(size_t Size, const uint8_t* Bytes, FPeImage& Image)
-	{
-		const FPeDataDirectory& Directory = Image.CertificateDirectory;
-		if (Directory.Address == 0 && Directory.Size == 0)
-		{
-			return true;
-		}
-		if (!IsInside(Directory.Address, Directory.Size, Size) || Directory.Address % CertificateAlignment != 0)
-		{
-			Log(ELogLevel::Error, ParseCategory, L"Failed because the certificate table lies outside the file: 0x%X, size 0x%X",
-				Directory.Address, Directory.Size);
-			return false;
-		}
-		const uint64_t End = static_cast<uint64_t>(Directory.Address) + Directory.Size;
-		uint64_t Offset = Directory.Address;
-		while (Offset < End)
-		{
-			if (End - Offset < CertificateHeaderSize)
-			{
-				Log(ELogLevel::Error, ParseCategory, L"Failed because of a truncated certificate entry at 0x%X",
-					static_cast<uint32_t>(Offset));
-				return false;
-			}
-			FPeCertificate Certificate;
-			Certificate.FileOffset = static_cast<uint32_t>(Offset);
-			Certificate.Length = ReadUInt32(Bytes, Offset);
-			Certificate.Revision = ReadUInt16(Bytes, Offset + 4);
-			Certificate.Type = ReadUInt16(Bytes, Offset + 6);
-			// A length below the header would never move on to the next entry.
-			if (Certificate.Length < CertificateHeaderSize || Certificate.Length > End - Offset)
-			{
-				Log(ELogLevel::Error, ParseCategory, L"Failed because of an invalid certificate entry length at 0x%X: 0x%X",
-					Certificate.FileOffset, Certificate.Length);
-				return false;
-			}
-			Image.Certificates.push_back(Certificate);
-			Offset += (static_cast<uint64_t>(Certificate.Length) + CertificateAlignment - 1) / CertificateAlignment *
-				CertificateAlignment;
-		}
-		return true;
-	}
-
-	bool TryParseHeaders(const uint8_t* Bytes, size_t Size, FPeImage& Image)
+	// Through the walk every reader of the headers shares, with only the file
+	// header asked for: the optional header's size, which it holds, says how
+	// much follows. Any e_lfanew inside the file is followed.
+	bool TryReadFileHeader(const uint8_t* Bytes, size_t Size, FPeImage& Image, uint32_t& OutSectionCount,
+		uint32_t& OutOptionalHeaderSize)
 	{
 		// The size first: an empty file's buffer may have no data pointer at
 		// all, and its reason is its size.
@@ -276,9 +202,9 @@ namespace
 		{
 			return false;
 		}
-		const uint16_t DosMagic = ReadUInt16(Bytes, 0);
-		const uint32_t NtOffset = ReadUInt32(Bytes, NewHeaderOffsetField);
-		if (DosMagic != DosSignature || !IsInside(NtOffset, NtSignatureSize + FileHeaderSize, Size) || ReadUInt32(Bytes, NtOffset) != NtSignature)
+		constexpr FNtHeadersBound Bound{NtSignatureSize + FileHeaderSize, 0xFFFFFFFF};
+		uint32_t NtOffset = 0;
+		if (WalkToNtHeaders(Bytes, Size, Bound, NtOffset) != ENtHeadersWalk::Found)
 		{
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the file has no PE headers");
 			return false;
@@ -287,10 +213,15 @@ namespace
 		const uint64_t FileHeader = static_cast<uint64_t>(NtOffset) + NtSignatureSize;
 		Image.Machine = ReadUInt16(Bytes, FileHeader + MachineField);
 		Image.SymbolTableOffset = ReadUInt32(Bytes, FileHeader + SymbolTablePointerField);
-		const uint32_t SectionCount = ReadUInt16(Bytes, FileHeader + NumberOfSectionsField);
-		const uint32_t OptionalHeaderSize = ReadUInt16(Bytes, FileHeader + SizeOfOptionalHeaderField);
-		const uint64_t OptionalHeader = FileHeader + FileHeaderSize;
-		if (!IsInside(OptionalHeader, OptionalHeaderSize, Size) || OptionalHeaderSize < 2)
+		OutSectionCount = ReadUInt16(Bytes, FileHeader + NumberOfSectionsField);
+		OutOptionalHeaderSize = ReadUInt16(Bytes, FileHeader + SizeOfOptionalHeaderField);
+		return true;
+	}
+
+	bool TryReadOptionalHeader(const uint8_t* Bytes, size_t Size, uint32_t OptionalHeaderSize, FPeImage& Image)
+	{
+		const uint64_t OptionalHeader = static_cast<uint64_t>(Image.NtHeadersOffset) + NtSignatureSize + FileHeaderSize;
+		if (!IsInsideFile(OptionalHeader, OptionalHeaderSize, Size) || OptionalHeaderSize < 2)
 		{
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the optional header lies outside the file");
 			return false;
@@ -306,7 +237,7 @@ namespace
 		}
 		Image.Is64Bit = Magic == Pe32PlusMagic;
 		const uint32_t CountField = Image.Is64Bit ? Pe32PlusDirectoryCountField : Pe32DirectoryCountField;
-		if (OptionalHeaderSize < CountField + 4)
+		if (OptionalHeaderSize < CountField + DirectoryCountSize)
 		{
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the optional header is too small: 0x%X", OptionalHeaderSize);
 			return false;
@@ -317,8 +248,8 @@ namespace
 		Image.SizeOfHeaders = ReadUInt32(Bytes, OptionalHeader + SizeOfHeadersField);
 		Image.CheckSum = ReadUInt32(Bytes, OptionalHeader + CheckSumField);
 		const uint32_t DirectoryCount = ReadUInt32(Bytes, OptionalHeader + CountField);
-		const uint64_t Directories = OptionalHeader + CountField + 4;
-		if (static_cast<uint64_t>(DirectoryCount) * DataDirectoryEntrySize > OptionalHeaderSize - CountField - 4)
+		const uint64_t Directories = OptionalHeader + CountField + DirectoryCountSize;
+		if (static_cast<uint64_t>(DirectoryCount) * DataDirectoryEntrySize > OptionalHeaderSize - CountField - DirectoryCountSize)
 		{
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the data directories do not fit the optional header: %u",
 				DirectoryCount);
@@ -329,8 +260,8 @@ namespace
 			if (Index < DirectoryCount)
 			{
 				OutDirectory.HeaderOffset = static_cast<uint32_t>(Directories + Index * DataDirectoryEntrySize);
-				OutDirectory.Address = ReadUInt32(Bytes, OutDirectory.HeaderOffset);
-				OutDirectory.Size = ReadUInt32(Bytes, OutDirectory.HeaderOffset + 4);
+				OutDirectory.Address = ReadUInt32(Bytes, OutDirectory.HeaderOffset + DataDirectoryAddressField);
+				OutDirectory.Size = ReadUInt32(Bytes, OutDirectory.HeaderOffset + DataDirectorySizeField);
 			}
 		};
 		ReadDirectory(ResourceDirectoryIndex, Image.ResourceDirectory);
@@ -340,9 +271,15 @@ namespace
 		{
 			ReadDirectory(Index, Image.Directories[Index]);
 		}
+		return true;
+	}
 
-		const uint64_t SectionTable = OptionalHeader + OptionalHeaderSize;
-		if (!IsInside(SectionTable, static_cast<uint64_t>(SectionCount) * SectionHeaderSize, Size))
+	// The section table follows the optional header, whatever size it declares.
+	bool TryReadSectionTable(const uint8_t* Bytes, size_t Size, uint32_t SectionCount, uint32_t OptionalHeaderSize,
+		FPeImage& Image)
+	{
+		const uint64_t SectionTable = static_cast<uint64_t>(Image.OptionalHeaderOffset) + OptionalHeaderSize;
+		if (!IsInsideFile(SectionTable, static_cast<uint64_t>(SectionCount) * SectionHeaderSize, Size))
 		{
 			Log(ELogLevel::Error, ParseCategory, L"Failed because the section table lies outside the file: %u sections",
 				SectionCount);
@@ -365,7 +302,7 @@ namespace
 			Section.Characteristics = ReadUInt32(Bytes, Header + SectionCharacteristicsField);
 			Section.HeaderOffset = static_cast<uint32_t>(Header);
 			// A later rewrite moves whole sections; one the file does not hold cannot be moved.
-			if (!IsInside(Section.RawOffset, Section.RawSize, Size))
+			if (!IsInsideFile(Section.RawOffset, Section.RawSize, Size))
 			{
 				Log(ELogLevel::Error, ParseCategory, L"Failed because the data of section %i lies outside the file: 0x%X, size 0x%X",
 					static_cast<int32_t>(Index), Section.RawOffset, Section.RawSize);
@@ -377,68 +314,16 @@ namespace
 	}
 }
 
-bool TryMapRvaToFileOffset(const FPeImage& Image, size_t FileSize, uint32_t Rva, uint32_t Length, uint32_t& OutOffset)
-{
-	for (const FPeSection& Section : Image.Sections)
-	{
-		// The loader zero-fills what the raw data does not cover; there is
-		// nothing in the file to read for that part.
-		const uint32_t Extent = Section.VirtualSize != 0 ? Section.VirtualSize : Section.RawSize;
-		if (Rva < Section.VirtualAddress || Rva - Section.VirtualAddress >= Extent)
-		{
-			continue;
-		}
-		const uint64_t Within = Rva - Section.VirtualAddress;
-		if (Within + Length > Section.RawSize || !IsInside(static_cast<uint64_t>(Section.RawOffset) + Within, Length, FileSize))
-		{
-			return false;
-		}
-		OutOffset = static_cast<uint32_t>(Section.RawOffset + Within);
-		return true;
-	}
-	return false;
-}
-
-size_t GetDefaultLanguageIndex(const FPeResource& Resource)
-{
-	// The system's loader, asked without a language, tries the neutral
-	// language, then the user's, then US English, then any English, and takes
-	// the first otherwise. There is no Windows user language to ask here, so
-	// the order is that of a machine set to US English.
-	constexpr uint16_t Neutral = 0x0000;
-	constexpr uint16_t UnitedStatesEnglish = 0x0409;
-	constexpr uint16_t PrimaryLanguageMask = 0x03FF;
-	constexpr uint16_t English = 0x09;
-	const auto Find = [&Resource](auto Matches) -> size_t
-	{
-		for (size_t Index = 0; Index < Resource.Languages.size(); ++Index)
-		{
-			if (Matches(Resource.Languages[Index].Language))
-			{
-				return Index;
-			}
-		}
-		return Resource.Languages.size();
-	};
-	for (const auto& Matches : {+[](uint16_t Language) { return Language == Neutral; },
-			 +[](uint16_t Language) { return Language == UnitedStatesEnglish; },
-			 +[](uint16_t Language) { return (Language & PrimaryLanguageMask) == English; }})
-	{
-		const size_t Index = Find(Matches);
-		if (Index < Resource.Languages.size())
-		{
-			return Index;
-		}
-	}
-	return 0;
-}
-
 bool TryParsePeImage(const uint8_t* Bytes, size_t Size, FPeImage& OutImage)
 {
-	try
+	return GuardOperation(ParseCategory, PeExceptionLines, false, [&]
 	{
 		FPeImage Image;
-		if (!TryParseHeaders(Bytes, Size, Image))
+		uint32_t SectionCount = 0;
+		uint32_t OptionalHeaderSize = 0;
+		if (!TryReadFileHeader(Bytes, Size, Image, SectionCount, OptionalHeaderSize) ||
+			!TryReadOptionalHeader(Bytes, Size, OptionalHeaderSize, Image) ||
+			!TryReadSectionTable(Bytes, Size, SectionCount, OptionalHeaderSize, Image))
 		{
 			return false;
 		}
@@ -450,7 +335,7 @@ bool TryParsePeImage(const uint8_t* Bytes, size_t Size, FPeImage& OutImage)
 				return false;
 			}
 		}
-		if (!TryReadCertificates(Size, Bytes, Image))
+		if (!TryReadCertificateTable(Bytes, Size, ParseCategory, Image))
 		{
 			return false;
 		}
@@ -458,23 +343,13 @@ bool TryParsePeImage(const uint8_t* Bytes, size_t Size, FPeImage& OutImage)
 		Log(ELogLevel::Verbose, ParseCategory, L"Successfully read %i resources and %i certificates",
 			static_cast<int32_t>(OutImage.Resources.size()), static_cast<int32_t>(OutImage.Certificates.size()));
 		return true;
-	}
-	catch (const std::bad_alloc&)
-	{
-		Log(ELogLevel::Error, ParseCategory, L"Failed due to insufficient memory");
-		return false;
-	}
-	catch (const std::exception&)
-	{
-		Log(ELogLevel::Error, ParseCategory, L"Failed due to an unexpected exception");
-		return false;
-	}
+	});
 }
 
 bool TryReadResources(const uint8_t* Bytes, size_t Size, const std::vector<FPeResourceId>& Types,
 	std::vector<FPeResourceData>& OutResources)
 {
-	try
+	return GuardOperation(ReadCategory, PeExceptionLines, false, [&]
 	{
 		FPeImage Image;
 		if (!TryParsePeImage(Bytes, Size, Image))
@@ -507,15 +382,5 @@ bool TryReadResources(const uint8_t* Bytes, size_t Size, const std::vector<FPeRe
 		OutResources = std::move(Result);
 		Log(ELogLevel::Verbose, ReadCategory, L"Successfully read resources: %i", static_cast<int32_t>(OutResources.size()));
 		return true;
-	}
-	catch (const std::bad_alloc&)
-	{
-		Log(ELogLevel::Error, ReadCategory, L"Failed due to insufficient memory");
-		return false;
-	}
-	catch (const std::exception&)
-	{
-		Log(ELogLevel::Error, ReadCategory, L"Failed due to an unexpected exception");
-		return false;
-	}
+	});
 }
