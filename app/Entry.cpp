@@ -3,10 +3,10 @@
 #include "app/Log.h"
 #include "app/ProductInfo.h"
 #include "configure/CommandLine.h"
-#include "platform/FileNames.h"
 #include "platform/LogFile.h"
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
+#include "platform/TextFile.h"
 
 namespace
 {

@@ -170,6 +170,8 @@ FInitResult FGenericBootstrapper::InitializeService(const FBootstrapperConfig& C
 
 bool FGenericBootstrapper::TryGetUserHelperPath(std::wstring& OutPath)
 {
+	// One category on every system, as the log has always named this step: readers
+	// and tools match it, so it stays although the code is generic.
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryGetUserHelperPath";
 	return GuardOperation(Category, false, [&]
 	{
@@ -194,6 +196,8 @@ bool FGenericBootstrapper::TryGetUserHelperPath(std::wstring& OutPath)
 
 bool FGenericBootstrapper::OnInitCompleted(const FInitResult& Result)
 {
+	// One category on every system, as the log has always named this step: readers
+	// and tools match it, so it stays although the code is generic.
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::OnInitCompleted";
 	return GuardOperation(Category, false, [&]
 	{

@@ -7,6 +7,8 @@
 
 bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath)
 {
+	// One category on every system, as the log has always named this step: readers
+	// and tools match it, so it stays although the code is generic.
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryCopyBootstrapperApp";
 	try
 	{

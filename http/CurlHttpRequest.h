@@ -36,8 +36,6 @@ public:
 	template <typename TValue>
 	bool SetOpt(CURLoption Option, TValue Value);
 
-	// Body bytes handed to libcurl by the last ProcessRequest.
-	uint64_t GetReadOffset() const { return ReadOffset; }
 	bool HoldsTransferState() const { return EasyHandle.IsValid() || HeaderList.IsValid(); }
 
 private:

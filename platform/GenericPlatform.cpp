@@ -7,6 +7,7 @@
 #include "platform/FileReplace.h"
 #include "platform/LogFile.h"
 #include "platform/SystemErrorLog.h"
+#include "platform/TextFile.h"
 #include "platform/Utf8.h"
 
 #include <filesystem>
@@ -58,7 +59,7 @@ namespace
 		}
 		if (bLog)
 		{
-			LogSystemErrorCode(Failure.Step, Failure.ErrorCode);
+			LogErrorWithErrorCode(Failure.Step, Failure.ErrorCode);
 		}
 		return false;
 	}
@@ -311,29 +312,4 @@ bool FGenericPlatform::IsSameFile(const std::wstring& Left, const std::wstring& 
 	return TryToFileSystemPath(Left, LeftPath) && TryToFileSystemPath(Right, RightPath) &&
 		TryGetFileIdentity(LeftPath, LeftIdentity) && TryGetFileIdentity(RightPath, RightIdentity) &&
 		LeftIdentity == RightIdentity;
-}
-
-bool TryEncodeTextFile(const std::wstring& Text, std::string& OutBytes)
-{
-	std::string Bytes;
-	if (!TryEncodeUtf8(Text, Bytes))
-	{
-		return false;
-	}
-	if (!TextFilesUseCrLf())
-	{
-		OutBytes = std::move(Bytes);
-		return true;
-	}
-	OutBytes.clear();
-	OutBytes.reserve(Bytes.size() + Bytes.size() / 16);
-	for (const char Byte : Bytes)
-	{
-		if (Byte == '\n')
-		{
-			OutBytes.push_back('\r');
-		}
-		OutBytes.push_back(Byte);
-	}
-	return true;
 }

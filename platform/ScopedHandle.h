@@ -38,9 +38,10 @@ public:
 	// Releases the current handle (if any) and takes the new one.
 	void Reset(HandleType NewHandle = TTraits::Invalid()) noexcept
 	{
-		if (TTraits::IsValid(Handle) && TTraits::Release(Handle))
+		if (TTraits::IsValid(Handle))
 		{
-			Handle = TTraits::Invalid();
+			// Not retried when the system reports a failure: the handle may be gone all the same.
+			TTraits::Release(Handle);
 		}
 		Handle = NewHandle;
 	}

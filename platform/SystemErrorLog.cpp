@@ -15,7 +15,7 @@ std::wstring FormatSystemErrorLine(const std::wstring& Message, uint32_t ErrorCo
 		SystemText);
 }
 
-void LogSystemErrorCode(const std::wstring& Message, uint32_t ErrorCode)
+void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode)
 {
 	try
 	{
@@ -28,10 +28,10 @@ void LogSystemErrorCode(const std::wstring& Message, uint32_t ErrorCode)
 	}
 }
 
-void LogLastSystemError(const wchar_t* Message)
+void LogErrorWithLastErrorMessage(const wchar_t* Message)
 {
 	const uint32_t ErrorCode = ReadLastSystemError();
-	LogSystemErrorCode(Message != nullptr ? Message : L"", ErrorCode);
+	LogErrorWithErrorCode(Message != nullptr ? Message : L"", ErrorCode);
 }
 
 void LogCurrentException(const wchar_t* Category) noexcept

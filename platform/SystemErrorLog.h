@@ -10,10 +10,10 @@ std::wstring FormatSystemErrorLine(const std::wstring& Message, uint32_t ErrorCo
 
 // Logs that line at level Error, with the running system's text for the code,
 // in the category the system's platform class gives such lines.
-void LogSystemErrorCode(const std::wstring& Message, uint32_t ErrorCode);
+void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode);
 // The same for the calling thread's last error, read before anything else can
 // overwrite it: call it directly after the failed system call.
-void LogLastSystemError(const wchar_t* Message);
+void LogErrorWithLastErrorMessage(const wchar_t* Message);
 
 // What each system supplies (platform/windows/WindowsSystemError.cpp,
 // platform/linux/LinuxSystemError.cpp): the last error of the calling thread,

@@ -18,14 +18,6 @@
 	std::wstring GetPlatformName() override;
 	std::wstring GetPlatformVersion() override;
 
-	// Reads the calling thread's last error at once and logs it with the
-	// system's text (platform/SystemErrorLog.h): call it directly after the
-	// failed system call.
-	static void LogErrorWithLastErrorMessage(const wchar_t* Message);
-	// The same line for an error code read earlier (when the message has to be
-	// built first, which may overwrite the last error) or returned by the call.
-	static void LogErrorWithErrorCode(const std::wstring& Message, uint32_t ErrorCode);
-
 	// The steps behind TryCopyExecutableResources (platform/ResourceCopy.h).
 	static bool TryGetResources(const std::wstring& Path, const std::vector<uintptr_t>& Types,
 		std::vector<FResourceRecord>& OutRecords);

@@ -198,7 +198,7 @@ namespace
 		static bool Fail(const wchar_t* Message, uint32_t ErrorCode, uint32_t& OutErrorCode)
 		{
 			OutErrorCode = ErrorCode;
-			FLinuxPlatform::LogErrorWithErrorCode(Message, ErrorCode);
+			LogErrorWithErrorCode(Message, ErrorCode);
 			return false;
 		}
 

@@ -125,7 +125,7 @@ namespace
 			int Error = 0;
 			if (!TryLoadEditor(Path, Editor, Category, Error))
 			{
-				FLinuxPlatform::LogErrorWithErrorCode(Texts.BeginFailure, static_cast<uint32_t>(Error));
+				LogErrorWithErrorCode(Texts.BeginFailure, static_cast<uint32_t>(Error));
 				return false;
 			}
 			for (const FResourceRecord& Record : Records)
@@ -139,7 +139,7 @@ namespace
 				{
 					if (!bValid)
 					{
-						FLinuxPlatform::LogErrorWithErrorCode(FormatString(Texts.PerLanguageFailure, Language), EINVAL);
+						LogErrorWithErrorCode(FormatString(Texts.PerLanguageFailure, Language), EINVAL);
 						return false;
 					}
 					// Every language gets the same bytes: those of the default language.
@@ -158,7 +158,7 @@ namespace
 			const int CommitError = CommitEditor(Path, Editor);
 			if (CommitError != 0)
 			{
-				FLinuxPlatform::LogErrorWithErrorCode(Texts.EndFailure, static_cast<uint32_t>(CommitError));
+				LogErrorWithErrorCode(Texts.EndFailure, static_cast<uint32_t>(CommitError));
 				return false;
 			}
 			Log(ELogLevel::Verbose, Category, Texts.Success);

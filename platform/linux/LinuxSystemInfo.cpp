@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include "app/Log.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/GuidComponents.h"
 
 #include <cerrno>

@@ -52,7 +52,7 @@ namespace
 					&Information))
 			{
 				OutErrorCode = ::GetLastError();
-				FWindowsPlatform::LogErrorWithErrorCode(L"Failed to create process", OutErrorCode);
+				LogErrorWithErrorCode(L"Failed to create process", OutErrorCode);
 				return false;
 			}
 			Process.Reset(Information.hProcess);
@@ -61,7 +61,7 @@ namespace
 			if (bSuspended && ::ResumeThread(Thread.Get()) == static_cast<DWORD>(-1))
 			{
 				OutErrorCode = ::GetLastError();
-				FWindowsPlatform::LogErrorWithErrorCode(L"Failed to resume process", OutErrorCode);
+				LogErrorWithErrorCode(L"Failed to resume process", OutErrorCode);
 				// A child that can never run must not stay behind.
 				::TerminateProcess(Process.Get(), OutErrorCode);
 				return false;
@@ -75,14 +75,14 @@ namespace
 			if (::WaitForSingleObject(Process.Get(), INFINITE) != WAIT_OBJECT_0)
 			{
 				OutErrorCode = ::GetLastError();
-				FWindowsPlatform::LogErrorWithErrorCode(L"Failed to wait for process", OutErrorCode);
+				LogErrorWithErrorCode(L"Failed to wait for process", OutErrorCode);
 				return false;
 			}
 			DWORD ExitCode = 0;
 			if (!::GetExitCodeProcess(Process.Get(), &ExitCode))
 			{
 				OutErrorCode = ::GetLastError();
-				FWindowsPlatform::LogErrorWithErrorCode(L"Failed to get process exit code", OutErrorCode);
+				LogErrorWithErrorCode(L"Failed to get process exit code", OutErrorCode);
 				return false;
 			}
 			OutExitCode = ExitCode;

@@ -71,13 +71,13 @@ namespace
 			FILE_ATTRIBUTE_NORMAL, nullptr));
 		if (!File.IsValid())
 		{
-			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to create file handle");
+			LogErrorWithLastErrorMessage(L"Failed to create file handle");
 			return false;
 		}
 		LARGE_INTEGER FileSize{};
 		if (!::GetFileSizeEx(File.Get(), &FileSize))
 		{
-			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to read the file size");
+			LogErrorWithLastErrorMessage(L"Failed to read the file size");
 			return false;
 		}
 		if (FileSize.QuadPart < 0 || !CheckExecutableFileSize(static_cast<uint64_t>(FileSize.QuadPart), Category))
@@ -87,13 +87,13 @@ namespace
 		const FScopedKernelHandle Mapping(::CreateFileMappingW(File.Get(), nullptr, PAGE_READWRITE, 0, 0, nullptr));
 		if (!Mapping.IsValid())
 		{
-			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to CreateFileMapping");
+			LogErrorWithLastErrorMessage(L"Failed to CreateFileMapping");
 			return false;
 		}
 		const FScopedMappedView View(::MapViewOfFile(Mapping.Get(), FILE_MAP_WRITE, 0, 0, 0));
 		if (!View.IsValid())
 		{
-			FWindowsPlatform::LogErrorWithLastErrorMessage(L"Failed to MapViewOfFile");
+			LogErrorWithLastErrorMessage(L"Failed to MapViewOfFile");
 			return false;
 		}
 		return FPeResourceEditor::TryRefreshCheckSum(static_cast<uint8_t*>(View.Get()), static_cast<size_t>(FileSize.QuadPart));
@@ -111,7 +111,7 @@ namespace
 			FScopedResourceUpdate Update(::BeginUpdateResourceW(Path.c_str(), FALSE));
 			if (!Update.IsValid())
 			{
-				FWindowsPlatform::LogErrorWithLastErrorMessage(Texts.BeginFailure);
+				LogErrorWithLastErrorMessage(Texts.BeginFailure);
 				return false;
 			}
 			for (const FResourceRecord& Record : Records)
@@ -126,7 +126,7 @@ namespace
 							ToResourceId(Record.NameId, Record.Name), Language, Data, Size))
 					{
 						const DWORD ErrorCode = ::GetLastError();
-						FWindowsPlatform::LogErrorWithErrorCode(FormatString(Texts.PerLanguageFailure, Language), ErrorCode);
+						LogErrorWithErrorCode(FormatString(Texts.PerLanguageFailure, Language), ErrorCode);
 						return false; // the pending update is discarded with its handle
 					}
 				}
@@ -134,7 +134,7 @@ namespace
 			// EndUpdateResourceW frees the handle whether or not it commits.
 			if (!::EndUpdateResourceW(Update.Detach(), FALSE))
 			{
-				FWindowsPlatform::LogErrorWithLastErrorMessage(Texts.EndFailure);
+				LogErrorWithLastErrorMessage(Texts.EndFailure);
 				return false;
 			}
 			if (!TryRefreshFileCheckSum(Path, Category))

@@ -1,6 +1,7 @@
 #include "platform/windows/WindowsPlatform.h"
 
 #include "app/Log.h"
+#include "platform/SystemErrorLog.h"
 #include "platform/windows/WindowsGuid.h"
 #include "platform/windows/WindowsHeaders.h"
 
