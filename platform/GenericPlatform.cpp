@@ -96,7 +96,12 @@ bool FGenericPlatform::FileExists(const std::wstring& Path)
 bool FGenericPlatform::TryCopyFile(const std::wstring& SourcePath, const std::wstring& TargetPath)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryCopyFile";
-	try
+	const auto Fail = [&]
+	{
+		Log(ELogLevel::Error, Category, L"Failed to copy source to target");
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Trying to copy file from '%s' to '%s'", SourcePath, TargetPath);
 		fs::path Source;
@@ -107,19 +112,22 @@ bool FGenericPlatform::TryCopyFile(const std::wstring& SourcePath, const std::ws
 			Log(ELogLevel::Verbose, Category, L"Successfully copied file");
 			return true;
 		}
-	}
-	catch (...)
-	{
-		// On to the operation's own failure line, in place of the guard's.
-	}
-	Log(ELogLevel::Error, Category, L"Failed to copy source to target");
-	return false;
+		return Fail();
+	});
 }
 
 bool FGenericPlatform::TryCreatePathDirectories(const std::wstring& Path, bool bLog)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryCreatePathDirectories";
-	try
+	const auto Fail = [&]
+	{
+		if (bLog)
+		{
+			Log(ELogLevel::Error, Category, L"Failed to create directories for path: '%s'", Path);
+		}
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
 	{
 		if (bLog)
 		{
@@ -157,22 +165,21 @@ bool FGenericPlatform::TryCreatePathDirectories(const std::wstring& Path, bool b
 				return true;
 			}
 		}
-	}
-	catch (...)
-	{
-		// On to the operation's own failure line, in place of the guard's.
-	}
-	if (bLog)
-	{
-		Log(ELogLevel::Error, Category, L"Failed to create directories for path: '%s'", Path);
-	}
-	return false;
+		return Fail();
+	});
 }
 
 bool FGenericPlatform::TryReadFile(const std::wstring& Path, std::wstring& OutText)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryReadFile";
-	try
+	// No text half read.
+	const auto Fail = [&]
+	{
+		OutText.clear();
+		Log(ELogLevel::Error, Category, L"Failed to read file: '%s'", Path);
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
 	{
 		Log(ELogLevel::Verbose, Category, L"Trying to read file at path: '%s'", Path);
 		OutText.clear();
@@ -215,14 +222,7 @@ bool FGenericPlatform::TryReadFile(const std::wstring& Path, std::wstring& OutTe
 		OutText = FromDiskLineEnds(std::move(Text));
 		Log(ELogLevel::Verbose, Category, L"Successfully read file: '%s'", Path);
 		return true;
-	}
-	catch (...)
-	{
-		// No text half read, and the operation's own line in place of the guard's.
-		OutText.clear();
-		Log(ELogLevel::Error, Category, L"Failed to read file: '%s'", Path);
-		return false;
-	}
+	});
 }
 
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::vector<uint8_t>& Bytes)
@@ -245,7 +245,17 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::vector<
 bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring& Text, bool bAppend, bool bLog)
 {
 	constexpr const wchar_t* Category = L"FGenericPlatform::TryWriteFile";
-	try
+	// With the log flag false (the entry emptying the log) nothing at all.
+	const auto Fail = [&]
+	{
+		if (bLog)
+		{
+			// The flags a failed stream would show: no write here leaves a usable file behind.
+			Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", 1, 1, Path);
+		}
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
 	{
 		if (bLog)
 		{
@@ -286,18 +296,8 @@ bool FGenericPlatform::TryWriteFile(const std::wstring& Path, const std::wstring
 			}
 			return true;
 		}
-	}
-	catch (...)
-	{
-		// The operation's own line below, in place of the guard's; with the log
-		// flag false (the entry emptying the log) nothing at all.
-	}
-	if (bLog)
-	{
-		// The flags a failed stream would show: no write here leaves a usable file behind.
-		Log(ELogLevel::Error, Category, L"Failed with: Bad=%i, Fail=%i, FileName:'%s'", 1, 1, Path);
-	}
-	return false;
+		return Fail();
+	});
 }
 
 // No catch: "not the same file" after running out of memory would let a

@@ -61,6 +61,24 @@ TResult GuardOperation(const wchar_t* Category, const FExceptionLines& Lines, TR
 	}
 }
 
+// The guard for an operation whose own failure line stands for whatever was
+// thrown, as the log has always named that failure by it: Failure runs in place
+// of the exception's line (it logs the operation's line, or nothing where the
+// operation was asked to stay silent, and undoes what it must) and gives the
+// result. Failure logs only through Log, which never throws.
+template <typename TFailure, typename TBody>
+auto GuardWithOwnFailure(TFailure&& Failure, TBody&& Body) noexcept -> decltype(Body())
+{
+	try
+	{
+		return Body();
+	}
+	catch (...)
+	{
+		return Failure();
+	}
+}
+
 // The same guard with the default lines.
 template <typename TResult, typename TBody>
 TResult GuardOperation(const wchar_t* Category, TResult FailureValue, TBody&& Body) noexcept

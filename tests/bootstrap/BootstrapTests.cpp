@@ -231,6 +231,17 @@ TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCod
 	Platform->Files.erase(InSampleFolder(L"Launcher.ini"));
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Failed to read and parse the config file!"));
+
+	// What a step throws ends that step with its own failure line, and the run with 1.
+	WriteConfig(L"ApplicationPath=Game.exe\n");
+	Platform->Failing.clear();
+	Platform->Throwing = {L"TryReadFile"};
+	EXPECT_EQ(Run(), 1);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::TryReadConfig",
+		L"Failed to read config file: '" + InSampleFolder(L"Launcher.ini") + L"'."));
+	Platform->Throwing = {L"IsSameFile"};
+	EXPECT_EQ(Run(), 1);
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Bootstrap", L"Failed with an unexpected error."));
 }
 
 // The session alone: a lower-case, zero-padded GUID (made here when the platform

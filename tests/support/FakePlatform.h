@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <new>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -45,8 +46,9 @@ public:
 	};
 
 	std::vector<FRun> Runs;
-	// Operation names and environment variable names that fail.
-	std::set<std::wstring> Failing;
+	// Operation names and environment variable names that fail, and operations
+	// that throw (as running out of memory would).
+	std::set<std::wstring> Failing, Throwing;
 	std::wstring ExecutablePath;
 	std::wstring GroupName; // of the last process group made
 	std::map<std::pair<std::wstring, std::wstring>, std::wstring> RegistryValues; // (sub-key, value name) -> text
@@ -129,6 +131,10 @@ private:
 	// fail, else the operation takes its effect.
 	bool Perform(const wchar_t* Operation, const std::function<void()>& Effect = nullptr, const std::wstring& Name = L"")
 	{
+		if (Throwing.count(Operation) != 0)
+		{
+			throw std::bad_alloc();
+		}
 		const bool bSuccess = Failing.count(Operation) == 0 && Failing.count(Name) == 0;
 		if (bSuccess && Effect)
 		{
