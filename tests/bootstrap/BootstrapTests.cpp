@@ -236,6 +236,7 @@ TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCod
 	WriteConfig(L"ApplicationPath=Game.exe\n");
 	Platform->Failing.clear();
 	Platform->Throwing = {L"TryReadFile"};
+	Capture.Clear();
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::TryReadConfig",
 		L"Failed to read config file: '" + InSampleFolder(L"Launcher.ini") + L"'."));
