@@ -10,9 +10,8 @@ namespace
 	{
 		if (WideIsUtf16 && CodePoint >= 0x10000)
 		{
-			CodePoint -= 0x10000;
-			Out.push_back(static_cast<wchar_t>(0xD800 | (CodePoint >> 10)));
-			Out.push_back(static_cast<wchar_t>(0xDC00 | (CodePoint & 0x3FF)));
+			Out.push_back(static_cast<wchar_t>(HighSurrogateOf(CodePoint)));
+			Out.push_back(static_cast<wchar_t>(LowSurrogateOf(CodePoint)));
 		}
 		else
 		{
@@ -20,8 +19,6 @@ namespace
 		}
 	}
 
-	bool IsHighSurrogate(uint32_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
-	bool IsLowSurrogate(uint32_t Unit) { return Unit >= 0xDC00 && Unit <= 0xDFFF; }
 
 	bool Encode(const std::wstring& Text, std::string& Out, bool Lossless)
 	{
@@ -38,7 +35,7 @@ namespace
 					const uint32_t Next = static_cast<uint32_t>(Text[Index + 1]) & 0xFFFF;
 					if (IsLowSurrogate(Next))
 					{
-						AppendUtf8Sequence(Out, 0x10000 + ((Unit - 0xD800) << 10) + (Next - 0xDC00));
+						AppendUtf8Sequence(Out, CombineSurrogates(Unit, Next));
 						++Index;
 						continue;
 					}
@@ -190,8 +187,8 @@ std::string EncodeUtf8ByCodeUnit(const std::wstring& Text)
 		}
 		else if (Value >= 0x10000)
 		{
-			AppendUtf8Sequence(Out, 0xD800 | ((Value - 0x10000) >> 10));
-			AppendUtf8Sequence(Out, 0xDC00 | ((Value - 0x10000) & 0x3FF));
+			AppendUtf8Sequence(Out, HighSurrogateOf(Value));
+			AppendUtf8Sequence(Out, LowSurrogateOf(Value));
 		}
 		else
 		{

@@ -10,6 +10,14 @@
 //   4-byte sequence and reads back as the pair (or the one code point);
 // - a lone surrogate keeps its 3-byte form, so what was written reads back.
 
+// UTF-16 surrogate pairs, wherever they are met (UTF-8, PE resource names):
+// a code point above U+FFFF travels as a high and a low half.
+constexpr bool IsHighSurrogate(uint32_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
+constexpr bool IsLowSurrogate(uint32_t Unit) { return Unit >= 0xDC00 && Unit <= 0xDFFF; }
+constexpr uint32_t CombineSurrogates(uint32_t High, uint32_t Low) { return 0x10000 + ((High - 0xD800) << 10) + (Low - 0xDC00); }
+constexpr uint32_t HighSurrogateOf(uint32_t CodePoint) { return 0xD800 | ((CodePoint - 0x10000) >> 10); }
+constexpr uint32_t LowSurrogateOf(uint32_t CodePoint) { return 0xDC00 | ((CodePoint - 0x10000) & 0x3FF); }
+
 // Fails only for a 32-bit value above U+10FFFF, which has no UTF-8 form.
 bool TryEncodeUtf8(const std::wstring& Text, std::string& OutBytes);
 

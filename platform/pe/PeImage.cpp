@@ -1,5 +1,7 @@
 #include "platform/pe/PeImage.h"
 
+#include "platform/Utf8.h"
+
 bool TryMapRvaToFileOffset(const FPeImage& Image, size_t FileSize, uint32_t Rva, uint32_t Length, uint32_t& OutOffset)
 {
 	for (const FPeSection& Section : Image.Sections)
@@ -69,11 +71,10 @@ std::wstring ResourceNameFromUtf16(const std::u16string& Text)
 		for (size_t Index = 0; Index < Text.size(); ++Index)
 		{
 			const char32_t High = Text[Index];
-			if (High >= 0xD800 && High < 0xDC00 && Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 &&
-				Text[Index + 1] < 0xE000)
+			if (IsHighSurrogate(High) && Index + 1 < Text.size() && IsLowSurrogate(Text[Index + 1]))
 			{
 				const char32_t Low = Text[++Index];
-				Result.push_back(static_cast<wchar_t>(0x10000 + ((High - 0xD800) << 10) + (Low - 0xDC00)));
+				Result.push_back(static_cast<wchar_t>(CombineSurrogates(High, Low)));
 			}
 			else
 			{
@@ -93,8 +94,8 @@ std::u16string ResourceNameToUtf16(const std::wstring& Name)
 		const uint32_t CodePoint = static_cast<uint32_t>(Character);
 		if (CodePoint > 0xFFFF)
 		{
-			Result.push_back(static_cast<char16_t>(0xD800 + ((CodePoint - 0x10000) >> 10)));
-			Result.push_back(static_cast<char16_t>(0xDC00 + ((CodePoint - 0x10000) & 0x3FF)));
+			Result.push_back(static_cast<char16_t>(HighSurrogateOf(CodePoint)));
+			Result.push_back(static_cast<char16_t>(LowSurrogateOf(CodePoint)));
 		}
 		else
 		{
