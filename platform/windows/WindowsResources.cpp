@@ -4,9 +4,9 @@
 #include "platform/PathRules.h"
 #include "platform/ResourceCopy.h"
 #include "platform/SystemErrorLog.h"
-#include "platform/pe/PeHeaders.h"
 #include "platform/pe/PeResourceEditor.h"
 #include "platform/windows/WindowsHandles.h"
+#include "platform/windows/WindowsMappedFile.h"
 
 #include <imagehlp.h>
 
@@ -66,37 +66,9 @@ namespace
 	// update has just rewritten the file where it lies.
 	bool TryRefreshFileCheckSum(const std::wstring& Path, const wchar_t* Category)
 	{
-		// Declared in this order so that they are released as view, mapping, file.
-		const FScopedKernelHandle File(::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-			FILE_ATTRIBUTE_NORMAL, nullptr));
-		if (!File.IsValid())
-		{
-			LogErrorWithLastErrorMessage(L"Failed to create file handle");
-			return false;
-		}
-		LARGE_INTEGER FileSize{};
-		if (!::GetFileSizeEx(File.Get(), &FileSize))
-		{
-			LogErrorWithLastErrorMessage(L"Failed to read the file size");
-			return false;
-		}
-		if (FileSize.QuadPart < 0 || !CheckExecutableFileSize(static_cast<uint64_t>(FileSize.QuadPart), Category))
-		{
-			return false;
-		}
-		const FScopedKernelHandle Mapping(::CreateFileMappingW(File.Get(), nullptr, PAGE_READWRITE, 0, 0, nullptr));
-		if (!Mapping.IsValid())
-		{
-			LogErrorWithLastErrorMessage(L"Failed to CreateFileMapping");
-			return false;
-		}
-		const FScopedMappedView View(::MapViewOfFile(Mapping.Get(), FILE_MAP_WRITE, 0, 0, 0));
-		if (!View.IsValid())
-		{
-			LogErrorWithLastErrorMessage(L"Failed to MapViewOfFile");
-			return false;
-		}
-		return FPeResourceEditor::TryRefreshCheckSum(static_cast<uint8_t*>(View.Get()), static_cast<size_t>(FileSize.QuadPart));
+		FMappedFile Mapped;
+		return TryMapExecutableFile(Path, true, Category, Mapped) &&
+			FPeResourceEditor::TryRefreshCheckSum(Mapped.Bytes(), Mapped.Size);
 	}
 
 	// One update of the file's resources, committed only when every single
