@@ -19,12 +19,12 @@ namespace
 	const wchar_t* const UserHelperRegistryKey = L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper";
 	const wchar_t* const UserHelperRegistryValue = L"Path";
 	const wchar_t* const StartupInfoVariable = L"KVT_SESSION_STARTUPINFO";
+}
 
-	int64_t ReadMonotonicNanoseconds()
-	{
-		return std::chrono::duration_cast<std::chrono::nanoseconds>(
-			std::chrono::steady_clock::now().time_since_epoch()).count();
-	}
+int64_t FGenericBootstrapper::ReadMonotonicNanoseconds() const
+{
+	return std::chrono::duration_cast<std::chrono::nanoseconds>(
+		std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 int32_t FGenericBootstrapper::Bootstrap(const std::wstring& ProductName, const std::wstring& VersionTag)

@@ -44,6 +44,8 @@ protected:
 	// Where each system keeps the launcher that the configure tool carries; a
 	// tool may carry more than one, chosen by the output path.
 	virtual bool TryLoadEmbeddedBootstrapper(const std::wstring& OutputPath, std::vector<uint8_t>& OutBytes) = 0;
+	// The monotonic clock in nanoseconds that times the start-up; tests replace it to fix the time it reports.
+	virtual int64_t ReadMonotonicNanoseconds() const;
 
 	FGenericBootstrapper(std::shared_ptr<ICommandLine> InCommandLine, std::shared_ptr<IPlatform> InPlatform,
 		std::unique_ptr<IHttpModule> InHttpModule, const std::string& TelemetryBaseUrl = KVT_TELEMETRY_URL);

@@ -26,12 +26,15 @@ namespace
 		void FlushEvents() override { Telemetry.push_back(FormatString(L"FlushEvents after %i runs", int(Platform.Runs.size()))); }
 		void RecordBootstrapStart() override { Telemetry.push_back(L"RecordBootstrapStart"); }
 		void RecordUserHelperExit(int32_t ExitCode) override { Telemetry.push_back(FormatString(L"HelperExit %i", ExitCode)); }
-		void RecordStartupSpeed(int32_t, int32_t Restarts, int32_t Final) override
+		void RecordStartupSpeed(int32_t Milliseconds, int32_t Restarts, int32_t Final) override
 		{
-			Telemetry.push_back(FormatString(L"StartupSpeed restarts %i final %i", Restarts, Final));
+			Telemetry.push_back(FormatString(L"StartupSpeed %i ms restarts %i final %i", Milliseconds, Restarts, Final));
 		}
+		// Each reading comes 2,345,678,901 ns after the one before: every start-up takes 2345 ms.
+		int64_t ReadMonotonicNanoseconds() const override { return Clock += 2'345'678'901; }
 
 	private:
+		mutable int64_t Clock = 0;
 		const FFakePlatform& Platform;
 		std::vector<std::wstring>& Telemetry;
 	};
@@ -133,31 +136,31 @@ TEST_F(BootstrapSequence, EachPathOfTheRunLogsItsLinesInOrder)
 	const FCase Cases[] = {
 		{"success after two restarts", false, Helper, {{true, 3}, {true, 3}, {true, 0}},
 			Join({Located, Runs(3, false), {Run_ + L"KVT Service successfully initialized."}}), L"1,SUCCESS,",
-			{L"HelperExit 3", L"HelperExit 3", L"HelperExit 0", L"StartupSpeed restarts 2 final 0"}},
+			{L"HelperExit 3", L"HelperExit 3", L"HelperExit 0", L"StartupSpeed 2345 ms restarts 2 final 0"}},
 		{"restarts exhausted", false, Helper, std::vector<FFakePlatform::FRunResult>(10, {true, 3}),
 			Join({Located, Runs(10, true),
 				{Error + L"Maximum number of allowed KVT Service restarts reached, stopping. The KVT Service will not be "
 						 L"started."}}),
-			L"1,SERVICE_INIT_FAILED,3", Join({TenExits, {L"StartupSpeed restarts 10 final 3"}})},
+			L"1,SERVICE_INIT_FAILED,3", Join({TenExits, {L"StartupSpeed 2345 ms restarts 10 final 3"}})},
 		{"a crashing User Helper", false, Helper, {{true, 0xC0000005u}},
 			Join({Located, Runs(1, false),
 				{Error + L"KVT Service initialization failed. User Helper application exited with C0000005h."}}),
-			L"1,SERVICE_INIT_FAILED,-1073741819", {L"HelperExit -1073741819", L"StartupSpeed restarts 0 final -1073741819"}},
+			L"1,SERVICE_INIT_FAILED,-1073741819", {L"HelperExit -1073741819", L"StartupSpeed 2345 ms restarts 0 final -1073741819"}},
 		// The start error is the detail; the exit code is the last completed run's.
 		{"a User Helper that cannot start", false, Helper, {{true, 3}, {false, 193}},
 			Join({Located, Runs(2, false), {Error + L"Failed to run the User Helper application!"}}),
-			L"1,SERVICE_INIT_FAILED,193", {L"HelperExit 3", L"StartupSpeed restarts 1 final 3"}},
+			L"1,SERVICE_INIT_FAILED,193", {L"HelperExit 3", L"StartupSpeed 2345 ms restarts 1 final 3"}},
 		{"the service not installed", false, L"", {},
 			{Locating, HelperCategory + L"Failed to read Windows Registry for the User Helper application location. Key: "
 				L"SOFTWARE\\Zorvan Games\\KVT\\UserHelper\\Path.", NotInstalled},
-			L"1,SERVICE_NOT_INSTALLED,", {L"StartupSpeed restarts 0 final 0"}},
+			L"1,SERVICE_NOT_INSTALLED,", {L"StartupSpeed 2345 ms restarts 0 final 0"}},
 		{"the User Helper not on disk", false, InSampleFolder(L"Missing.exe"), {},
 			{Locating, HelperCategory + L"User Helper application executable not found on disk: '" +
 				InSampleFolder(L"Missing.exe") + L"'.", NotInstalled},
-			L"1,SERVICE_NOT_INSTALLED,", {L"StartupSpeed restarts 0 final 0"}},
+			L"1,SERVICE_NOT_INSTALLED,", {L"StartupSpeed 2345 ms restarts 0 final 0"}},
 		{"NoOperation", true, Helper, {},
 			{Run_ + L"NoOperation is set. Target application will be started without initializing the KVT Service."},
-			L"1,NO_OPERATION,", {L"StartupSpeed restarts 0 final 0"}},
+			L"1,NO_OPERATION,", {L"StartupSpeed 2345 ms restarts 0 final 0"}},
 	};
 	for (const FCase& Case : Cases)
 	{
@@ -216,7 +219,7 @@ TEST_F(BootstrapSequence, FailuresEndTheRunWithOneAndAWaitedForGameWithItsOwnCod
 	// The second game cannot be started.
 	EXPECT_EQ(Run(), 1);
 	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"Failed to run the target application."));
-	EXPECT_EQ(Telemetry.back(), L"StartupSpeed restarts 0 final 0");
+	EXPECT_EQ(Telemetry.back(), L"StartupSpeed 2345 ms restarts 0 final 0");
 
 	Platform->Failing = {L"KVT_SESSION_STARTUPINFO"};
 	EXPECT_EQ(Run(), 1);

@@ -1,4 +1,5 @@
 #include "bootstrap/BootstrapperConfig.h"
+#include "tests/support/ConfigFields.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestBootstrapper.h"
@@ -95,8 +96,6 @@ TEST_F(ConfigFile, ReadsByTheLetterAndValidatesInOrder)
 		// An empty working directory is not set and not checked.
 		{L"ApplicationPath=App.exe\nWorkingDirectory=\n", true, {App, L""}, {}},
 	};
-	const auto Fields = [](const FBootstrapperConfig& Record)
-	{ return std::tie(Record.ApplicationPath, Record.WorkingDirectory, Record.WaitForExit, Record.NoOperation); };
 	for (const auto& [Text, bRead, Expected, Errors] : Cases)
 	{
 		SCOPED_TRACE(testing::Message() << (Text ? *Text : L"<no file>"));
@@ -108,7 +107,7 @@ TEST_F(ConfigFile, ReadsByTheLetterAndValidatesInOrder)
 		}
 		FBootstrapperConfig Config{L"stale.exe", L"stale", true, true};
 		EXPECT_EQ(Bootstrapper.TryReadConfig(ConfigPath, Config), bRead);
-		EXPECT_EQ(Fields(Config), Fields(Expected));
+		EXPECT_EQ(ConfigFields(Config), ConfigFields(Expected));
 		EXPECT_EQ(Messages(ELogLevel::Error), Errors);
 	}
 }

@@ -4,6 +4,7 @@
 #include "BuildConfig.h"
 #include "platform/Utf8.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/ScopedVariable.h"
 #include "tests/support/TestBootstrapper.h"
 #include "tests/support/TestFiles.h"
 
@@ -193,23 +194,6 @@ TEST_F(EndToEnd, TheGameAndACrashingHelperRunWithTheSessionAndTheRunIsReported)
 	EXPECT_NE(Events[1].Body.find(Exit + (bWindows ? "C0000409h" : "00000089h")), std::string::npos) << Events[1].Body;
 }
 
-// Text is no program: the system's own start error (bad format on Windows; no
-// execute permission on Linux, which stops even root) is the detail the game
-// gets, and there is no exit event. It never keeps the game from starting.
-TEST_F(EndToEnd, ABrokenHelperOrNoOperation)
-{
-	std::filesystem::remove(ToPath(UserHelper));
-	WriteFileBytes(ToPath(UserHelper), "this is not a program\n");
-	WriteConfig(L"");
-	Launch();
-	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), bWindows ? L"1,SERVICE_INIT_FAILED,193" : L"1,SERVICE_INIT_FAILED,13");
-	EXPECT_EQ(Events.size(), 2u);
-
-	WriteConfig(L"NoOperation=1\n");
-	Launch();
-	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,NO_OPERATION,");
-}
-
 // The launcher knows itself by the file, not by how the INI spells its name.
 TEST_F(EndToEnd, TheLauncherRefusesToStartItself)
 {
@@ -225,9 +209,24 @@ TEST_F(EndToEnd, TheLauncherRefusesToStartItself)
 		EXPECT_EQ(Log.find(Refusal), Log.rfind(Refusal)) << ToPath(Name);
 		EXPECT_NE(Log.find(Refusal), std::wstring::npos) << ToPath(Name);
 	}
+	// Refused before the session: the server heard nothing of either run.
+	EXPECT_TRUE(Server.RequestsTo("/").empty());
 }
 
 #if !KVT_TEST_ON_WINDOWS
+// A system without a working libcurl (here a stub that does not load) still
+// starts the game and passes its exit code on; the log says why no telemetry went.
+TEST_F(EndToEnd, WithoutLibcurlTheGameStillRunsAndTheLogSaysWhy)
+{
+	const FScopedVariable LibraryPath(L"LD_LIBRARY_PATH", KVT_E2E_CURL_STUB_DIR);
+	WriteGameScript("exec env KVT_REPORT_EXIT_CODE=7 \"${0%/*}/Game\"");
+	Launch();
+	EXPECT_EQ(ExitCode, 7u) << Log;
+	EXPECT_EQ(Fact(Target, L"env=KVT_SESSION_STARTUPINFO"), L"1,SUCCESS,");
+	EXPECT_NE(Log.find(L"] [Error] [FCurlLibrary::Load] Failed to load libcurl: "), std::wstring::npos) << Log;
+	EXPECT_TRUE(Server.RequestsTo("/").empty());
+}
+
 // Linux names are bytes. A launcher in a folder whose name is no UTF-8 finds itself,
 // its INI and its game there, and the game gets its argument's bytes exactly: a
 // Latin-1 byte, and the three bytes of an encoded surrogate, which are no UTF-8 either.

@@ -8,6 +8,7 @@
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "tests/support/ConfigFields.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/TestBootstrapper.h"
 
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <tuple>
 
 namespace
 {
@@ -27,11 +27,6 @@ namespace
 		bool PathExists(const std::wstring&) override { return true; }
 		bool FileExists(const std::wstring&) override { return true; }
 	};
-
-	auto Fields(const FBootstrapperConfig& Config)
-	{
-		return std::tie(Config.ApplicationPath, Config.WorkingDirectory, Config.WaitForExit, Config.NoOperation);
-	}
 
 	// The reader's rules written out plainly: lines at LF, key before the first "=",
 	// a value only when something follows it, booleans in any ASCII letter case.
@@ -81,7 +76,7 @@ void FuzzConfigFile(FFuzzInput Input)
 		FBootstrapperConfig Read;
 		const bool bValid = Bootstrapper.TryReadConfig(ConfigPath, Read);
 		Check(bValid == (!Expected.ApplicationPath.empty() && Expected.WorkingDirectory.empty()), "the configuration is judged otherwise");
-		Check(Fields(Read) == Fields(Expected), "the reader's fields differ from the plain parse");
+		Check(ConfigFields(Read) == ConfigFields(Expected), "the reader's fields differ from the plain parse");
 		return;
 	}
 	// What the writer accepts reads back: the same booleans, the paths resolved next to the file.
@@ -97,7 +92,7 @@ void FuzzConfigFile(FFuzzInput Input)
 	{
 		*Path = Path->empty() ? L"" : ResolvePathNextTo(Directory, *Path);
 	}
-	Check(Fields(Read) == Fields(Written), "a written configuration reads back otherwise");
+	Check(ConfigFields(Read) == ConfigFields(Written), "a written configuration reads back otherwise");
 }
 
 // scripts/fuzz.sh points XDG_CONFIG_HOME at a folder of its own; the value is the file Sub/Value there.

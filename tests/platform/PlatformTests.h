@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -62,15 +63,31 @@ inline std::wstring Category(const wchar_t* Member)
 inline const std::wstring ErrorCategory = Category(L"LogErrorWithLastErrorMessage");
 
 // Cases that change the test process for good (joining a job, leading a
-// process group) run again in a fresh copy of the test binary.
+// process group) run again in a fresh copy of the test binary, where
+// KVT_PROCESS_INNER_CASE holds the Marker the outer run gave it.
 inline bool IsInnerCase()
 {
 	return std::getenv("KVT_PROCESS_INNER_CASE") != nullptr;
 }
-inline std::string CurrentCaseFilter()
+
+// Starts the copy (its program and its one argument, UTF-8) and gives its exit code once it has ended.
+using FStartCopy = std::function<int(std::string Program, std::string Filter)>;
+
+// Runs the current case in a fresh copy and gives the copy's exit code. By default
+// the copy is a child of this process, waited for.
+inline int RunCaseInFreshCopy(const std::wstring& Marker = L"1", const FStartCopy& Start = nullptr)
 {
+	const std::shared_ptr<IPlatform> Platform = MakeNativePlatform();
 	const ::testing::TestInfo* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-	return std::string("--gtest_filter=") + Info->test_suite_name() + "." + Info->name();
+	const std::string Filter = std::string("--gtest_filter=") + Info->test_suite_name() + "." + Info->name();
+	const FScopedVariable Variable(L"KVT_PROCESS_INNER_CASE", Marker);
+	if (Start)
+	{
+		return Start(EncodeUtf8Lossless(Platform->GetExecutablePath()), Filter);
+	}
+	uint32_t ExitCode = 1;
+	EXPECT_TRUE(Platform->TryRunExecutable(Platform->GetExecutablePath(), DecodeUtf8Lossless(Filter), std::nullopt, false, true, &ExitCode));
+	return static_cast<int>(ExitCode);
 }
 
 // The value lookup's store, written with the system's own means in each source

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <thread>
 
 namespace
@@ -53,7 +54,7 @@ std::vector<FRecordedRequest> FLoopbackServer::RequestsTo(const std::string& Tar
 	std::vector<FRecordedRequest> Requests;
 	for (const rapidjson::Document& Record : Records(Seen))
 	{
-		if (Record["kind"] == "request" && Record["target"] == Target.c_str())
+		if (Record["kind"] == "request" && std::string_view(Record["target"].GetString()).starts_with(Target))
 		{
 			FRecordedRequest& Request = Requests.emplace_back();
 			Request.Method = Record["method"].GetString();

@@ -26,6 +26,7 @@ public:
 
 	// Target on that server, with the scheme it speaks.
 	std::string Url(const std::string& ServerName, const std::string& Target) const;
+	// The requests whose target begins with Target ("/" for all).
 	std::vector<FRecordedRequest> RequestsTo(const std::string& Target) const;
 	// Connections the https and stall servers accepted. One is recorded while its
 	// client may already be on its way: this waits (at most 10 s) for AtLeast.

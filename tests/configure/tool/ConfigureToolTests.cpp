@@ -1,6 +1,7 @@
 // The configure tool as a user meets it: its own process, started with an
 // argument text in a working folder, its log read from the file it writes.
 #include "platform/Utf8.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestBootstrapper.h"
 #include "tests/support/TestFiles.h"
 
@@ -10,10 +11,13 @@
 #include <tuple>
 
 #if KVT_TEST_ON_WINDOWS
+#include "app/windows/WindowsBootstrapper.h"
 #include "platform/windows/WindowsHandles.h"
 #include "tests/support/windows/PlantedDlls.h"
 
 #include <imagehlp.h>
+#else
+#include "app/linux/LinuxBootstrapper.h"
 #endif
 
 namespace
@@ -89,6 +93,7 @@ TEST_F(ConfigureTool, FailuresNameTheirReasonAndLeaveNoConfiguration)
 	{
 		std::filesystem::create_symlink("App", Directory.Path() / "out" / "Link");
 	}
+	WriteFileBytes(Directory.Path() / "blocker", "a file where the output wants a folder");
 	const std::string Application = Read(Program(L"out/App"));
 	const std::wstring NoApp = L"Target application file path is required. (--app-path)";
 	const std::wstring Refusal = L"The output Bootstrapper executable cannot be the target application itself: '";
@@ -96,6 +101,8 @@ TEST_F(ConfigureTool, FailuresNameTheirReasonAndLeaveNoConfiguration)
 	const std::tuple<std::wstring, std::wstring, const wchar_t*> Cases[] = {
 		{L"-o " + Program(L"a/Launcher"), NoApp, L"a"}, {L"-o " + Program(L"b/Launcher") + L" -a \"\"", NoApp, L"b"},
 		{L"-a " + Program(L"App") + L" -f", L"File path for the output Bootstrapper executable is required. (--output-path)", L"App.ini"},
+		{L"-o " + Program(L"blocker/sub/Launcher") + L" -a " + Program(L"App"),
+			L"Failed to create the output directory tree for: '" + Program(L"blocker/sub/Launcher") + L"'.", L"blocker/sub"},
 		// An absolute application path is refused by the configuration writer.
 		{L"-o " + Program(L"c/Launcher") + L" -a \"" + Directory.Wide(Program(L"App")) + L"\"",
 			L"Failed to write the output config file to: '" + Native(L"c/Launcher.ini") + L"'.", L"c/Launcher.ini"},
@@ -125,6 +132,32 @@ TEST_F(ConfigureTool, FailuresNameTheirReasonAndLeaveNoConfiguration)
 		EXPECT_FALSE(Exists(Absent)) << Arguments;
 	}
 	EXPECT_EQ(Read(Program(L"out/App")), Application);
+}
+
+// This test program carries no launcher, as a tool built without one would not:
+// the system's own application object says so and writes neither file (on
+// Linux, an output for Windows names the launcher that is missing).
+TEST_F(ConfigureTool, WithoutAnEmbeddedLauncherTheReasonIsNamed)
+{
+	FLogCapture Capture;
+#if KVT_TEST_ON_WINDOWS
+	FWindowsBootstrapper Tool;
+#else
+	FLinuxBootstrapper Tool(L"");
+#endif
+	for (const std::wstring Output : {L"Launcher", L"Launcher.exe"})
+	{
+		Tool.GetCommandLine()->Parse(L"-o \"" + Directory.Wide(Output) + L"\" -a App");
+		EXPECT_EQ(Tool.Configure(L"Product", L"Tag"), 1);
+		EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FGenericBootstrapper::Configure",
+			L"Failed to extract the Bootstrapper executable into the destination path: '" + Directory.Wide(Output) + L"'."));
+		EXPECT_FALSE(Exists(Output) || Exists(L"Launcher.ini")) << Output;
+	}
+	EXPECT_TRUE(Capture.Has(ELogLevel::Error, L"FWindowsBootstrapper::TryCopyBootstrapperApp",
+		L"Failed to acquire the Bootstrapper executable in embedded resources")) << Capture.Dump();
+	EXPECT_EQ(Capture.Has(ELogLevel::Error, L"FLinuxBootstrapper::TryLoadEmbeddedBootstrapper", L"Cannot write '" +
+		Directory.Wide(L"Launcher.exe") + L"' as a Windows launcher (the output name ends in .exe): this tool was built "
+		L"without the Windows launcher."), !bWindows);
 }
 
 #if KVT_TEST_ON_WINDOWS

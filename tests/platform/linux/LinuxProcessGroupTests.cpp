@@ -31,62 +31,63 @@ namespace
 	// of signal n, 123 when the terminal was not handed back, -1 on a time-out.
 	int RunInnerCase(EStart Start, int EndingSignal = 0)
 	{
-		// Made before fork: after it, only calls safe in a copy of a process may run.
-		std::string Program = EncodeUtf8Lossless(MakeNativePlatform()->GetExecutablePath());
-		std::string Filter = CurrentCaseFilter();
-		std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
-		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", std::to_wstring(static_cast<int>(Start) + 10 * EndingSignal));
-		FScopedFileDescriptor Master(Start == EStart::TerminalMember ? ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
-		EXPECT_TRUE(!Master || (::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0));
-		const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
-
-		const pid_t SessionLeader = ::fork();
-		if (SessionLeader == 0)
+		const std::wstring Marker = std::to_wstring(static_cast<int>(Start) + 10 * EndingSignal);
+		return RunCaseInFreshCopy(Marker, [&](std::string Program, std::string Filter)
 		{
-			::setsid();
-			// The first terminal a session leader opens becomes its controlling
-			// terminal, with the leader's group in the foreground.
-			const int Terminal = TerminalPath.empty() ? -1 : ::open(TerminalPath.c_str(), O_RDWR);
-			// Input from a pipe (echo data | launcher) is a foreground run's all the same.
-			int Input[2];
-			if (::pipe(Input) == 0)
-			{
-				::dup2(Input[0], STDIN_FILENO);
-			}
-			const pid_t Member = Start == EStart::GroupLeader ? 0 : ::fork();
-			if (Member == 0)
-			{
-				::execv(Program.c_str(), Arguments.data());
-				::_exit(121);
-			}
-			int Status = 0;
-			::waitpid(Member, &Status, 0);
-			// However the member ended, the terminal must be back with the script's group.
-			if (Terminal >= 0 && ::tcgetpgrp(Terminal) != ::getpgrp())
-			{
-				::_exit(123);
-			}
-			::_exit(WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : WEXITSTATUS(Status));
-		}
+			// Made before fork: after it, only calls safe in a copy of a process may run.
+			std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
+			FScopedFileDescriptor Master(Start == EStart::TerminalMember ? ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
+			EXPECT_TRUE(!Master || (::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0));
+			const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
 
-		for (int Round = 0; Round < 6000; ++Round)
-		{
-			// Sent as Ctrl+C is, once the member's new group holds the terminal.
-			const pid_t Foreground = EndingSignal != 0 ? ::tcgetpgrp(Master.Get()) : 0;
-			if (Foreground > 0 && Foreground != SessionLeader)
+			const pid_t SessionLeader = ::fork();
+			if (SessionLeader == 0)
 			{
-				::kill(-Foreground, std::exchange(EndingSignal, 0));
+				::setsid();
+				// The first terminal a session leader opens becomes its controlling
+				// terminal, with the leader's group in the foreground.
+				const int Terminal = TerminalPath.empty() ? -1 : ::open(TerminalPath.c_str(), O_RDWR);
+				// Input from a pipe (echo data | launcher) is a foreground run's all the same.
+				int Input[2];
+				if (::pipe(Input) == 0)
+				{
+					::dup2(Input[0], STDIN_FILENO);
+				}
+				const pid_t Member = Start == EStart::GroupLeader ? 0 : ::fork();
+				if (Member == 0)
+				{
+					::execv(Program.c_str(), Arguments.data());
+					::_exit(121);
+				}
+				int Status = 0;
+				::waitpid(Member, &Status, 0);
+				// However the member ended, the terminal must be back with the script's group.
+				if (Terminal >= 0 && ::tcgetpgrp(Terminal) != ::getpgrp())
+				{
+					::_exit(123);
+				}
+				::_exit(WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : WEXITSTATUS(Status));
 			}
-			int Status = 0;
-			if (::waitpid(SessionLeader, &Status, WNOHANG) == SessionLeader)
+
+			for (int Round = 0; Round < 6000; ++Round)
 			{
-				return WEXITSTATUS(Status);
+				// Sent as Ctrl+C is, once the member's new group holds the terminal.
+				const pid_t Foreground = EndingSignal != 0 ? ::tcgetpgrp(Master.Get()) : 0;
+				if (Foreground > 0 && Foreground != SessionLeader)
+				{
+					::kill(-Foreground, std::exchange(EndingSignal, 0));
+				}
+				int Status = 0;
+				if (::waitpid(SessionLeader, &Status, WNOHANG) == SessionLeader)
+				{
+					return WEXITSTATUS(Status);
+				}
+				std::this_thread::sleep_for(std::chrono::milliseconds(10));
 			}
-			std::this_thread::sleep_for(std::chrono::milliseconds(10));
-		}
-		::kill(-SessionLeader, SIGKILL);
-		::waitpid(SessionLeader, nullptr, 0);
-		return -1;
+			::kill(-SessionLeader, SIGKILL);
+			::waitpid(SessionLeader, nullptr, 0);
+			return -1;
+		});
 	}
 }
 

@@ -12,12 +12,7 @@ TEST(WindowsJobs, JoinsTheJobOfTheSessionsNameAndOnlyBreakawayChildrenLeaveIt)
 	if (!IsInnerCase())
 	{
 		// A fresh copy of the test binary joins the jobs; this process stays out of them.
-		const std::string Filter = CurrentCaseFilter();
-		const FScopedVariable Marker(L"KVT_PROCESS_INNER_CASE", L"1");
-		uint32_t ExitCode = 1;
-		EXPECT_TRUE(Platform.TryRunExecutable(Platform.GetExecutablePath(), std::wstring(Filter.begin(), Filter.end()), std::nullopt,
-			false, true, &ExitCode));
-		EXPECT_EQ(ExitCode, 0u);
+		EXPECT_EQ(RunCaseInFreshCopy(), 0);
 		return;
 	}
 	FLogCapture Capture;
