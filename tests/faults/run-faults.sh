@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Plants each hand-made fault of this folder in a source tree, rebuilds what
 # its tests need in the tree's windows and linux builds, runs those tests and
-# prints one line per fault and build: caught, or MISSED when all still pass.
+# prints one line per fault and build: caught, or MISSED when all still pass,
+# then which of the named tests caught it and which missed it.
 #
 #   run-faults.sh [-C <tree>] [baseline | <number> | <file>] ...
 #
@@ -69,14 +70,24 @@ for patch in "${patches[@]}"; do
     fi
     # Native test cases are named after their binary ("bootstrap_tests.Suite.Case").
     ctest --test-dir "$tree/build/$build" -j2 --timeout 300 --no-tests=error --output-on-failure \
-      -R "^($(echo $tests | tr ' ' '|'))(\.|\$)" >>"$log" 2>&1
+      -R "^($(echo $tests | tr ' ' '|'))(\.|\$)" >"$log.ctest" 2>&1
     status=$?
+    cat "$log.ctest" >>"$log"
+    # The binaries with a failing case, from the list ctest closes with.
+    failed=$(sed -n '/^The following tests FAILED:/,$ s/^[[:space:]]*[0-9]* - \([^ .]*\).*/\1/p' "$log.ctest" | sort -u | xargs)
+    rm -f "$log.ctest"
+    by=; missed=
+    for test in $tests; do
+      case " $failed " in *" $test "*) by="$by $test" ;; *) missed="$missed $test" ;; esac
+    done
     if [ "$name" = baseline ]; then
       verdict=$([ $status -eq 0 ] && echo passed || echo FAILED)
+      detail=$([ $status -eq 0 ] && echo "$tests" || echo "failed:${by:- (see $log)}")
     else
       verdict=$([ $status -ne 0 ] && echo caught || echo MISSED)
+      detail="caught by:${by:- none}; missed by:${missed:- none}"
     fi
-    printf '%-44s %-8s %-7s %4ss  %s\n' "$name" "$build" "$verdict" "$((SECONDS - t0))" "$tests"
+    printf '%-44s %-8s %-7s %4ss  %s\n' "$name" "$build" "$verdict" "$((SECONDS - t0))" "$detail"
   done
 
   revert
