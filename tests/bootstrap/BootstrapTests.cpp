@@ -77,7 +77,12 @@ namespace
 			Bootstrapper.GetCommandLine()->Parse(L"-x \"a b\"");
 			return Bootstrapper.Bootstrap(L"Product", L"Tag");
 		}
-		const FFakePlatform::FRun& TargetRun() const { return Platform->Runs.back(); }
+		// The last child started; a run that started none fails the test, never reads past the list.
+		FFakePlatform::FRun TargetRun() const
+		{
+			EXPECT_FALSE(Platform->Runs.empty()) << "no child was started";
+			return Platform->Runs.empty() ? FFakePlatform::FRun() : Platform->Runs.back();
+		}
 		// Every Info and Error line of the run, in order, as "[Level] [Category] message"; not the
 		// configuration reader's own lines, which its tests pin.
 		std::vector<std::wstring> Transcript() const

@@ -304,7 +304,9 @@ TEST_F(EndToEnd, AScriptThatStartsTheLauncherInTheBackgroundStillReadsItsTermina
 		::setsid();
 		::dup2(::open(Terminal.c_str(), O_RDWR), STDIN_FILENO);
 		::execl("/bin/sh", "sh", "-c",
-			"../Launcher & until [ -e report.txt ]; do sleep 0.1; done; read Line; echo \"$Line\" > line; wait", nullptr);
+			"../Launcher & n=0; until [ -e report.txt ] || [ $n -ge 600 ]; do sleep 0.1; n=$((n+1)); done; "
+			"[ -e report.txt ] || { echo 'the User Helper never ran' > line; exit; }; read Line; echo \"$Line\" > line; wait",
+			nullptr);
 		::_exit(127);
 	}
 	EXPECT_EQ(::write(Master.Get(), "typed\n", 6), 6);
