@@ -2,11 +2,11 @@
 
 #include "app/Log.h"
 #include "http/HttpModule.h"
+#include "platform/MonotonicClock.h"
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
 #include "platform/Utf8.h"
 
-#include <chrono>
 #include <cstdio>
 
 namespace
@@ -211,6 +211,5 @@ void FGenericAnalytics::QueueEvent(const std::vector<FAnalyticsAttribute>& Attri
 
 int64_t FGenericAnalytics::ReadMonotonicNanoseconds() const
 {
-	return std::chrono::duration_cast<std::chrono::nanoseconds>(
-		std::chrono::steady_clock::now().time_since_epoch()).count();
+	return ReadSteadyClockNanoseconds();
 }

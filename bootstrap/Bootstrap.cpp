@@ -3,11 +3,11 @@
 #include "analytics/Analytics.h"
 #include "app/Log.h"
 #include "configure/CommandLine.h"
+#include "platform/MonotonicClock.h"
 #include "platform/PathRules.h"
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
 
-#include <chrono>
 
 namespace
 {
@@ -23,96 +23,94 @@ namespace
 
 int64_t FGenericBootstrapper::ReadMonotonicNanoseconds() const
 {
-	return std::chrono::duration_cast<std::chrono::nanoseconds>(
-		std::chrono::steady_clock::now().time_since_epoch()).count();
+	return ReadSteadyClockNanoseconds();
 }
 
 int32_t FGenericBootstrapper::Bootstrap(const std::wstring& ProductName, const std::wstring& VersionTag)
 {
-	return GuardWithOwnFailure(
-		[&]
+	const auto Fail = [&]
+	{
+		Log(ELogLevel::Error, BootstrapCategory, L"Failed with an unexpected error.");
+		return 1;
+	};
+	return GuardWithOwnFailure(Fail, [&]
+	{
+		Log(ELogLevel::Info, BootstrapCategory, L"Started %s %s.", ProductName, VersionTag);
+		const int64_t StartTime = ReadMonotonicNanoseconds();
+
+		IPlatform& Platform = *GetPlatform();
+		const std::wstring ExecutablePath = Platform.GetExecutablePath();
+		const std::wstring ConfigPath = GetConfigPath(ExecutablePath);
+		Log(ELogLevel::Info, BootstrapCategory, L"Reading config file: '%s'.", ConfigPath);
+
+		FBootstrapperConfig Config;
+		if (!TryReadConfig(ConfigPath, Config))
 		{
-			Log(ELogLevel::Error, BootstrapCategory, L"Failed with an unexpected error.");
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to read and parse the config file!");
 			return 1;
-		},
-		[&]
+		}
+
+		// A launcher that starts itself would start itself again without end:
+		// other spellings, short names and links of the same file count too.
+		if (ArePathsLexicallyEqual(ExecutablePath, Config.ApplicationPath) ||
+			Platform.IsSameFile(ExecutablePath, Config.ApplicationPath))
 		{
-			Log(ELogLevel::Info, BootstrapCategory, L"Started %s %s.", ProductName, VersionTag);
-			const int64_t StartTime = ReadMonotonicNanoseconds();
+			Log(ELogLevel::Error, BootstrapCategory,
+				L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath.");
+			return 1;
+		}
 
-			IPlatform& Platform = *GetPlatform();
-			const std::wstring ExecutablePath = Platform.GetExecutablePath();
-			const std::wstring ConfigPath = GetConfigPath(ExecutablePath);
-			Log(ELogLevel::Info, BootstrapCategory, L"Reading config file: '%s'.", ConfigPath);
+		// Held until this function returns: the session's process group lives as long.
+		std::shared_ptr<IProcessGroup> ProcessGroup;
+		std::wstring SessionGuid;
+		if (!TryCreateSession(Config, ProcessGroup, SessionGuid))
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to create a new session!");
+			return 1;
+		}
 
-			FBootstrapperConfig Config;
-			if (!TryReadConfig(ConfigPath, Config))
-			{
-				Log(ELogLevel::Error, BootstrapCategory, L"Failed to read and parse the config file!");
-				return 1;
-			}
+		IAnalytics& Analytics = *GetAnalytics();
+		Analytics.SetSessionId(SessionGuid);
+		Analytics.RecordBootstrapStart();
 
-			// A launcher that starts itself would start itself again without end:
-			// other spellings, short names and links of the same file count too.
-			if (ArePathsLexicallyEqual(ExecutablePath, Config.ApplicationPath) ||
-				Platform.IsSameFile(ExecutablePath, Config.ApplicationPath))
-			{
-				Log(ELogLevel::Error, BootstrapCategory,
-					L"Target application to run cannot be the Bootstrapper executable itself! Check the value of ApplicationPath.");
-				return 1;
-			}
+		const std::wstring ArgumentText = GetCommandLine()->GetText();
+		int32_t RestartCount = 0;
+		uint32_t FinalExitCode = 0;
+		const FInitResult InitResult = InitializeService(Config, ArgumentText, RestartCount, FinalExitCode);
 
-			// Held until this function returns: the session's process group lives as long.
-			std::shared_ptr<IProcessGroup> ProcessGroup;
-			std::wstring SessionGuid;
-			if (!TryCreateSession(Config, ProcessGroup, SessionGuid))
-			{
-				Log(ELogLevel::Error, BootstrapCategory, L"Failed to create a new session!");
-				return 1;
-			}
+		if (!OnInitCompleted(InitResult))
+		{
+			Log(ELogLevel::Error, BootstrapCategory,
+				L"Initialization completion failed. Cannot proceed to run the target application.");
+			return 1;
+		}
 
-			IAnalytics& Analytics = *GetAnalytics();
-			Analytics.SetSessionId(SessionGuid);
-			Analytics.RecordBootstrapStart();
+		Log(ELogLevel::Info, BootstrapCategory, L"Running the target application: '%s'.", Config.ApplicationPath);
+		const std::optional<std::wstring> WorkingDirectory =
+			Config.WorkingDirectory.empty() ? std::nullopt : std::optional<std::wstring>(Config.WorkingDirectory);
 
-			const std::wstring ArgumentText = GetCommandLine()->GetText();
-			int32_t RestartCount = 0;
-			uint32_t FinalExitCode = 0;
-			const FInitResult InitResult = InitializeService(Config, ArgumentText, RestartCount, FinalExitCode);
+		const int64_t ElapsedMilliseconds = (ReadMonotonicNanoseconds() - StartTime) / 1000000;
+		Analytics.RecordStartupSpeed(static_cast<int32_t>(ElapsedMilliseconds), RestartCount,
+			static_cast<int32_t>(FinalExitCode));
 
-			if (!OnInitCompleted(InitResult))
-			{
-				Log(ELogLevel::Error, BootstrapCategory,
-					L"Initialization completion failed. Cannot proceed to run the target application.");
-				return 1;
-			}
+		uint32_t TargetExitCode = 0;
+		if (!Platform.TryRunExecutable(Config.ApplicationPath, ArgumentText, WorkingDirectory, false, Config.WaitForExit,
+				&TargetExitCode))
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Failed to run the target application.");
+			return 1;
+		}
 
-			Log(ELogLevel::Info, BootstrapCategory, L"Running the target application: '%s'.", Config.ApplicationPath);
-			const std::optional<std::wstring> WorkingDirectory =
-				Config.WorkingDirectory.empty() ? std::nullopt : std::optional<std::wstring>(Config.WorkingDirectory);
+		Analytics.FlushEvents();
 
-			const int64_t ElapsedMilliseconds = (ReadMonotonicNanoseconds() - StartTime) / 1000000;
-			Analytics.RecordStartupSpeed(static_cast<int32_t>(ElapsedMilliseconds), RestartCount,
-				static_cast<int32_t>(FinalExitCode));
-
-			uint32_t TargetExitCode = 0;
-			if (!Platform.TryRunExecutable(Config.ApplicationPath, ArgumentText, WorkingDirectory, false, Config.WaitForExit,
-					&TargetExitCode))
-			{
-				Log(ELogLevel::Error, BootstrapCategory, L"Failed to run the target application.");
-				return 1;
-			}
-
-			Analytics.FlushEvents();
-
-			if (Config.WaitForExit && TargetExitCode != 0)
-			{
-				Log(ELogLevel::Error, BootstrapCategory, L"Target application failed with exit code: %Xh.", TargetExitCode);
-				return static_cast<int32_t>(TargetExitCode);
-			}
-			Log(ELogLevel::Info, BootstrapCategory, L"Completed successfully.");
-			return 0;
-		});
+		if (Config.WaitForExit && TargetExitCode != 0)
+		{
+			Log(ELogLevel::Error, BootstrapCategory, L"Target application failed with exit code: %Xh.", TargetExitCode);
+			return static_cast<int32_t>(TargetExitCode);
+		}
+		Log(ELogLevel::Info, BootstrapCategory, L"Completed successfully.");
+		return 0;
+	});
 }
 
 FInitResult FGenericBootstrapper::InitializeService(const FBootstrapperConfig& Config, const std::wstring& ArgumentText,

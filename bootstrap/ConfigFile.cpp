@@ -136,114 +136,110 @@ std::wstring FGenericBootstrapper::GetConfigPath(const std::wstring& ExecutableP
 
 bool FGenericBootstrapper::TryReadConfig(const std::wstring& ConfigPath, FBootstrapperConfig& OutConfig)
 {
-	return GuardWithOwnFailure(
-		[&]
+	const auto Fail = [&]
+	{
+		Log(ELogLevel::Error, ReadCategory, L"Failed to read config file: '%s'.", ConfigPath);
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
+	{
+		Log(ELogLevel::Info, ReadCategory, L"Reading config file: '%s'.", ConfigPath);
+		OutConfig = FBootstrapperConfig();
+
+		std::wstring Text;
+		if (!GetPlatform()->TryReadFile(ConfigPath, Text))
 		{
-			Log(ELogLevel::Error, ReadCategory, L"Failed to read config file: '%s'.", ConfigPath);
+			return Fail();
+		}
+
+		// Relative values point from the file, never from the current directory.
+		const std::wstring Directory = GetParentDirectory(ConfigPath);
+		for (const std::wstring& Line : SplitLines(Text))
+		{
+			ParseLine(Line, Directory, OutConfig);
+		}
+
+		if (OutConfig.ApplicationPath.empty())
+		{
+			Log(ELogLevel::Error, ReadCategory, L"Required option missing: '%s'.", ApplicationPathKey);
 			return false;
-		},
-		[&]
+		}
+		if (!GetPlatform()->FileExists(OutConfig.ApplicationPath))
 		{
-			Log(ELogLevel::Info, ReadCategory, L"Reading config file: '%s'.", ConfigPath);
-			OutConfig = FBootstrapperConfig();
-
-			std::wstring Text;
-			if (!GetPlatform()->TryReadFile(ConfigPath, Text))
+			Log(ELogLevel::Error, ReadCategory, L"%s does not point to an existing file: '%s'.", ApplicationPathKey,
+				OutConfig.ApplicationPath);
+			return false;
+		}
+		if (!OutConfig.WorkingDirectory.empty())
+		{
+			if (!GetPlatform()->PathExists(OutConfig.WorkingDirectory))
 			{
-				Log(ELogLevel::Error, ReadCategory, L"Failed to read config file: '%s'.", ConfigPath);
+				Log(ELogLevel::Error, ReadCategory, L"%s does not point to an existing directory: '%s'.",
+					WorkingDirectoryKey, OutConfig.WorkingDirectory);
 				return false;
 			}
-
-			// Relative values point from the file, never from the current directory.
-			const std::wstring Directory = GetParentDirectory(ConfigPath);
-			for (const std::wstring& Line : SplitLines(Text))
+			if (GetPlatform()->FileExists(OutConfig.WorkingDirectory))
 			{
-				ParseLine(Line, Directory, OutConfig);
-			}
-
-			if (OutConfig.ApplicationPath.empty())
-			{
-				Log(ELogLevel::Error, ReadCategory, L"Required option missing: '%s'.", ApplicationPathKey);
+				Log(ELogLevel::Error, ReadCategory, L"%s points to a file, not a directory: '%s'.", WorkingDirectoryKey,
+					OutConfig.WorkingDirectory);
 				return false;
 			}
-			if (!GetPlatform()->FileExists(OutConfig.ApplicationPath))
-			{
-				Log(ELogLevel::Error, ReadCategory, L"%s does not point to an existing file: '%s'.", ApplicationPathKey,
-					OutConfig.ApplicationPath);
-				return false;
-			}
-			if (!OutConfig.WorkingDirectory.empty())
-			{
-				if (!GetPlatform()->PathExists(OutConfig.WorkingDirectory))
-				{
-					Log(ELogLevel::Error, ReadCategory, L"%s does not point to an existing directory: '%s'.",
-						WorkingDirectoryKey, OutConfig.WorkingDirectory);
-					return false;
-				}
-				if (GetPlatform()->FileExists(OutConfig.WorkingDirectory))
-				{
-					Log(ELogLevel::Error, ReadCategory, L"%s points to a file, not a directory: '%s'.", WorkingDirectoryKey,
-						OutConfig.WorkingDirectory);
-					return false;
-				}
-			}
+		}
 
-			Log(ELogLevel::Info, ReadCategory, L"Successfully read config.");
-			return true;
-		});
+		Log(ELogLevel::Info, ReadCategory, L"Successfully read config.");
+		return true;
+	});
 }
 
 bool FGenericBootstrapper::TryWriteConfig(const std::wstring& ConfigPath, const FBootstrapperConfig& Config)
 {
-	return GuardWithOwnFailure(
-		[&]
+	const auto Fail = [&]
+	{
+		Log(ELogLevel::Error, WriteCategory, L"Failed to write the config file.");
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
+	{
+		Log(ELogLevel::Info, WriteCategory, L"Creating config file: '%s'.", ConfigPath);
+
+		// The reader resolves paths against its own folder, so only relative
+		// paths survive the copy of the bootstrapper to another machine.
+		if (IsAbsolutePath(Config.ApplicationPath))
 		{
-			Log(ELogLevel::Error, WriteCategory, L"Failed to write the config file.");
+			Log(ELogLevel::Error, WriteCategory,
+				L"Target application file path must be a relative path to the executable, or the executable base name itself.");
 			return false;
-		},
-		[&]
+		}
+		if (IsAbsolutePath(Config.WorkingDirectory))
 		{
-			Log(ELogLevel::Info, WriteCategory, L"Creating config file: '%s'.", ConfigPath);
-
-			// The reader resolves paths against its own folder, so only relative
-			// paths survive the copy of the bootstrapper to another machine.
-			if (IsAbsolutePath(Config.ApplicationPath))
+			Log(ELogLevel::Error, WriteCategory, L"Working directory must be a relative path.");
+			return false;
+		}
+		// The format has no escapes: a line break would end the value early and
+		// turn the rest into a line of its own, possibly one that sets another key.
+		for (const std::wstring* Value : {&Config.ApplicationPath, &Config.WorkingDirectory})
+		{
+			if (HasLineBreak(*Value))
 			{
-				Log(ELogLevel::Error, WriteCategory,
-					L"Target application file path must be a relative path to the executable, or the executable base name itself.");
+				Log(ELogLevel::Error, WriteCategory, L"Config values must not contain line breaks: '%s'.", *Value);
 				return false;
 			}
-			if (IsAbsolutePath(Config.WorkingDirectory))
-			{
-				Log(ELogLevel::Error, WriteCategory, L"Working directory must be a relative path.");
-				return false;
-			}
-			// The format has no escapes: a line break would end the value early and
-			// turn the rest into a line of its own, possibly one that sets another key.
-			for (const std::wstring* Value : {&Config.ApplicationPath, &Config.WorkingDirectory})
-			{
-				if (HasLineBreak(*Value))
-				{
-					Log(ELogLevel::Error, WriteCategory, L"Config values must not contain line breaks: '%s'.", *Value);
-					return false;
-				}
-			}
+		}
 
-			std::wstring Text;
-			Text += ApplicationPathKey + L"=" + Config.ApplicationPath + L"\n";
-			Text += WorkingDirectoryKey + L"=" + Config.WorkingDirectory + L"\n";
-			Text += WaitForExitKey + L"=" + (Config.WaitForExit ? L"1" : L"0") + L"\n";
-			Text += NoOperationKey + L"=" + (Config.NoOperation ? L"1" : L"0") + L"\n";
-			Log(ELogLevel::Info, WriteCategory, L"Generated config:\n%s", Text);
+		std::wstring Text;
+		Text += ApplicationPathKey + L"=" + Config.ApplicationPath + L"\n";
+		Text += WorkingDirectoryKey + L"=" + Config.WorkingDirectory + L"\n";
+		Text += WaitForExitKey + L"=" + (Config.WaitForExit ? L"1" : L"0") + L"\n";
+		Text += NoOperationKey + L"=" + (Config.NoOperation ? L"1" : L"0") + L"\n";
+		Log(ELogLevel::Info, WriteCategory, L"Generated config:\n%s", Text);
 
-			if (!GetPlatform()->TryWriteFile(ConfigPath, Text, false, true))
-			{
-				Log(ELogLevel::Error, WriteCategory, L"Failed to write the config file.");
-				return false;
-			}
-			Log(ELogLevel::Info, WriteCategory, L"Successfully wrote config.");
-			return true;
-		});
+		if (!GetPlatform()->TryWriteFile(ConfigPath, Text, false, true))
+		{
+			return Fail();
+		}
+		Log(ELogLevel::Info, WriteCategory, L"Successfully wrote config.");
+		return true;
+	});
 }
 
 bool TryParseBool(const std::wstring& Text, bool& OutValue)

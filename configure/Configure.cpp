@@ -8,7 +8,6 @@
 #include "platform/Platform.h"
 #include "platform/SystemErrorLog.h"
 
-
 namespace
 {
 	constexpr const wchar_t* ConfigureCategory = L"FGenericBootstrapper::Configure";

@@ -11,29 +11,27 @@ bool FGenericBootstrapper::TryCopyBootstrapperApp(const std::wstring& OutputPath
 	// One category on every system, as the log has always named this step: readers
 	// and tools match it, so it stays although the code is generic.
 	constexpr const wchar_t* Category = L"FWindowsBootstrapper::TryCopyBootstrapperApp";
-	return GuardWithOwnFailure(
-		[&]
+	const auto Fail = [&]
+	{
+		Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
+		return false;
+	};
+	return GuardWithOwnFailure(Fail, [&]
+	{
+		// The launcher travels inside the running program (the configure tool),
+		// so a tool of one build always writes the launcher of the same build
+		// (the native tool's Windows launcher comes from the Windows build).
+		std::vector<uint8_t> Bytes;
+		if (!TryLoadEmbeddedBootstrapper(OutputPath, Bytes))
 		{
-			Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
+			Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
 			return false;
-		},
-		[&]
+		}
+		if (!GetPlatform()->TryWriteFile(OutputPath, Bytes))
 		{
-			// The launcher travels inside the running program (the configure tool),
-			// so a tool of one build always writes the launcher of the same build
-			// (the native tool's Windows launcher comes from the Windows build).
-			std::vector<uint8_t> Bytes;
-			if (!TryLoadEmbeddedBootstrapper(OutputPath, Bytes))
-			{
-				Log(ELogLevel::Error, Category, L"Failed to acquire the Bootstrapper executable in embedded resources");
-				return false;
-			}
-			if (!GetPlatform()->TryWriteFile(OutputPath, Bytes))
-			{
-				Log(ELogLevel::Error, Category, L"Failed to write the Bootstrapper executable into file on disk");
-				return false;
-			}
-			Log(ELogLevel::Verbose, Category, L"Successfully copied Bootstrapper executable into: '%s'", OutputPath);
-			return true;
-		});
+			return Fail();
+		}
+		Log(ELogLevel::Verbose, Category, L"Successfully copied Bootstrapper executable into: '%s'", OutputPath);
+		return true;
+	});
 }

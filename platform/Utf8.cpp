@@ -19,7 +19,6 @@ namespace
 		}
 	}
 
-
 	bool Encode(const std::wstring& Text, std::string& Out, bool Lossless)
 	{
 		Out.clear();

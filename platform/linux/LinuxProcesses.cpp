@@ -105,9 +105,10 @@ namespace
 			}
 			// An ignored signal stays ignored across exec: every child gets back the
 			// default actions of the two our programs ignore for themselves
-			// (app/linux/LinuxInheritedState.cpp), as a game expects them. Breakaway: a session of its own, so neither the
-			// session's group nor the terminal's signals (Ctrl+C) reach the child.
-			// One call sets both flags: a second would replace the first's.
+			// (app/linux/LinuxInheritedState.cpp), as a game expects them.
+			// Breakaway: a session of its own, so neither the session's group nor
+			// the terminal's signals (Ctrl+C) reach the child. One call sets both
+			// flags: a second would replace the first's.
 			sigset_t DefaultSignals;
 			sigemptyset(&DefaultSignals);
 			sigaddset(&DefaultSignals, SIGPIPE);

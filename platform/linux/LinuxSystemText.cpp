@@ -11,7 +11,7 @@ namespace
 
 	constexpr uint32_t EscapeBase = 0xDC00;
 
-	bool IsSurrogate(uint32_t Value) { return Value >= 0xD800 && Value <= 0xDFFF; }
+	bool IsSurrogate(uint32_t Value) { return IsHighSurrogate(Value) || IsLowSurrogate(Value); }
 	// Bytes below 0x80 are always UTF-8, so only the upper half is ever escaped.
 	bool IsEscape(uint32_t Value) { return Value >= EscapeBase + 0x80 && Value <= EscapeBase + 0xFF; }
 }

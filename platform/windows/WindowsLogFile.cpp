@@ -1,22 +1,21 @@
 #include "platform/LogFile.h"
 
-#include "platform/windows/WindowsHeaders.h"
+#include "platform/windows/WindowsHandles.h"
 
 intptr_t OpenLogFile(const std::wstring& Path, bool bEmpty)
 {
 	// FILE_APPEND_DATA alone: every write goes to the end of the file; emptying
 	// needs the right to write anywhere. No security attributes, so the handle
 	// is not inherited by the processes the launcher starts.
-	const HANDLE File = ::CreateFileW(Path.c_str(), bEmpty ? GENERIC_WRITE : FILE_APPEND_DATA,
+	FScopedKernelHandle File(::CreateFileW(Path.c_str(), bEmpty ? GENERIC_WRITE : FILE_APPEND_DATA,
 		FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, bEmpty ? CREATE_ALWAYS : OPEN_ALWAYS,
-		FILE_ATTRIBUTE_NORMAL, nullptr);
-	if (File != INVALID_HANDLE_VALUE && ::GetFileType(File) != FILE_TYPE_DISK)
+		FILE_ATTRIBUTE_NORMAL, nullptr));
+	// A device or a pipe by the log's name is no log.
+	if (!File.IsValid() || ::GetFileType(File.Get()) != FILE_TYPE_DISK)
 	{
-		// A device or a pipe by the log's name.
-		::CloseHandle(File);
 		return -1;
 	}
-	return reinterpret_cast<intptr_t>(File); // INVALID_HANDLE_VALUE is -1
+	return reinterpret_cast<intptr_t>(File.Detach());
 }
 
 bool AppendToLogFile(intptr_t File, const std::string& Bytes)

@@ -17,7 +17,7 @@
 #include "platform/windows/WindowsHandles.h"
 #include "tests/support/windows/PlantedDlls.h"
 #else
-#include "platform/linux/LinuxHandles.h"
+#include "tests/support/linux/PseudoTerminal.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -295,9 +295,9 @@ TEST_F(EndToEnd, TheLauncherSurvivesWhatItsParentLeavesIt)
 TEST_F(EndToEnd, AScriptThatStartsTheLauncherInTheBackgroundStillReadsItsTerminal)
 {
 	WriteGameScript("until [ -e ../Run/line ]; do sleep 0.1; done");
-	const FScopedFileDescriptor Master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-	ASSERT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
-	const std::string Terminal = ::ptsname(Master.Get());
+	std::string Terminal;
+	const FScopedFileDescriptor Master = OpenPseudoTerminal(Terminal);
+	ASSERT_TRUE(Master);
 	const pid_t Script = ::fork();
 	if (Script == 0)
 	{

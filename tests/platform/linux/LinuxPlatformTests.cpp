@@ -1,6 +1,6 @@
 // What Linux does its own way.
-#include "platform/linux/LinuxHandles.h"
 #include "tests/platform/PlatformTests.h"
+#include "tests/support/linux/PseudoTerminal.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -39,9 +39,10 @@ TEST_F(LinuxPlatform, FailedWaitIsAFailureBareNamesComeFromPathAndRelativePathsF
 
 TEST_F(LinuxPlatform, ConsoleWidthComesFromTheTerminalOnStandardOutput)
 {
-	const FScopedFileDescriptor Master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-	ASSERT_TRUE(Master && ::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0);
-	const FScopedFileDescriptor Slave(::open(::ptsname(Master.Get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+	std::string TerminalPath;
+	const FScopedFileDescriptor Master = OpenPseudoTerminal(TerminalPath);
+	ASSERT_TRUE(Master);
+	const FScopedFileDescriptor Slave(::open(TerminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
 	const FScopedFileDescriptor NoTerminal(::open("/dev/null", O_WRONLY | O_CLOEXEC));
 	// A terminal 120 wide, one whose size was never set, and no terminal at all.
 	const std::tuple<int, unsigned short, uint32_t, std::wstring> Cases[] = {{Slave.Get(), 120, 120, L""},

@@ -3,9 +3,9 @@
 // as its group's leader (a shell with job control), as a member of its
 // parent's group without a terminal, and as a member of the group that owns
 // the terminal (a script run in one), ending normally or by a signal.
-#include "platform/linux/LinuxHandles.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "tests/platform/PlatformTests.h"
+#include "tests/support/linux/PseudoTerminal.h"
 
 #include <chrono>
 #include <csignal>
@@ -36,9 +36,10 @@ namespace
 		{
 			// Made before fork: after it, only calls safe in a copy of a process may run.
 			std::vector<char*> Arguments = {Program.data(), Filter.data(), nullptr};
-			FScopedFileDescriptor Master(Start == EStart::TerminalMember ? ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
-			EXPECT_TRUE(!Master || (::grantpt(Master.Get()) == 0 && ::unlockpt(Master.Get()) == 0));
-			const std::string TerminalPath = Master ? ::ptsname(Master.Get()) : "";
+			std::string TerminalPath;
+			const bool bTerminal = Start == EStart::TerminalMember;
+			const FScopedFileDescriptor Master = bTerminal ? OpenPseudoTerminal(TerminalPath) : FScopedFileDescriptor();
+			EXPECT_TRUE(!bTerminal || Master);
 
 			const pid_t SessionLeader = ::fork();
 			if (SessionLeader == 0)
